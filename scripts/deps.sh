@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages needed to build, test, package and look right.
+# Idempotent: installs only what is missing. Needs root (or sudo) the first time.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
+  qt6-qpa-plugins libxkbcommon-x11-0
+  clang libclang-rt-dev
+  xvfb xauth x11-utils imagemagick
+  netcat-openbsd
+  fonts-liberation fonts-comic-neue fonts-dejavu-core
+  appstream desktop-file-utils lintian dpkg-dev file
+  at-spi2-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "deps: installing ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

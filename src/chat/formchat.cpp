@@ -1,0 +1,187 @@
+#include "chat/formchat.h"
+
+#include "info/formabout.h"
+#include "info/formhelp.h"
+#include "platform/controls.h"
+#include "platform/textbox.h"
+#include "platform/winsock.h"
+#include "setup/formsetup.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+using namespace platform;
+
+namespace {
+const QString BaseCaption = QStringLiteral("ZAQ CHAT Chating");
+const QString CrLf = QStringLiteral("\r\n");
+} // namespace
+
+FormChat::FormChat(Program &program) : Form(program)
+{
+    setObjectName(QStringLiteral("FormChat"));
+    setCaption(BaseCaption);
+    setClientSize(5355, 4830);
+    setIconFromResources();
+    QWidget *area = client();
+    setColors(area, std::nullopt, QColor(192, 192, 192));
+
+    Command1 = place(makeButton(area, QStringLiteral("Command1"), QStringLiteral("Send")), 4200, 4200, 975, 495);
+    Command1->setToolTip(QStringLiteral("Press On This Key To Send Your Message"));
+    Command1->setEnabled(false);
+
+    Status = place(makeLabel(area, QStringLiteral("Status"), QString()), 3120, 240, 2055, 375);
+    Status->setFont(makeFont(QStringLiteral("Times New Roman"), 12));
+    Status->setToolTip(QStringLiteral("Current Status of Connection"));
+    Status->setAlignment(Qt::AlignCenter);
+
+    Label1 = place(makeLabel(area, QStringLiteral("Label1"), QStringLiteral("Your Message:")), 0, 3840, 1590, 315);
+    Label1->setFont(makeFont(QStringLiteral("Comic Sans MS"), 11.25, true));
+    setColors(Label1, QColor(192, 0, 192));
+
+    ScreenMsg = place(new TranscriptBox(area), 120, 720, 5055, 3135);
+    ScreenMsg->setObjectName(QStringLiteral("ScreenMsg"));
+    ScreenMsg->setToolTip(QStringLiteral("This is Chat Room"));
+    ScreenMsg->setMaxChars(TranscriptBound);
+
+    MyMsg = place(makeTextBox(area, QStringLiteral("MyMsg")), 120, 4200, 3855, 495);
+    MyMsg->setFont(makeFont(QStringLiteral("Lucida Sans Unicode"), 12));
+    MyMsg->setToolTip(QStringLiteral("Here Enter Your Message"));
+    MyMsg->setMaxLength(std::numeric_limits<int>::max());
+
+    Welcome = place(makeLabel(area, QStringLiteral("Welcome"), QString()), 120, 120, 3000, 435);
+    Welcome->setFont(makeFont(QStringLiteral("Comic Sans MS"), 14.25, true));
+    setColors(Welcome, QColor(0, 0, 255));
+
+    Winsock = new platform::Winsock(this);
+    Winsock->setObjectName(QStringLiteral("Winsock"));
+
+    Line1 = new Line(area, QStringLiteral("Line1"), 0, 0, 5500, 0);
+
+    mnuChat = addMenu(QStringLiteral("mnuChat"), QStringLiteral("&Chat"));
+    mnuCR = addItem(mnuChat, QStringLiteral("mnuCR"), QStringLiteral("&Reconnect"));
+    mnuCR->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    mnuCD = addItem(mnuChat, QStringLiteral("mnuCD"), QStringLiteral("&Disconnect"));
+    mnuCD->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    mnuCM = addSeparator(mnuChat, QStringLiteral("mnuCM"));
+    mnuCE = addItem(mnuChat, QStringLiteral("mnuCE"), QStringLiteral("&Exit"));
+    mnuO = addMenu(QStringLiteral("mnuO"), QStringLiteral("&Other"));
+    mnuOH = addItem(mnuO, QStringLiteral("mnuOH"), QStringLiteral("&Help"));
+    mnuOA = addItem(mnuO, QStringLiteral("mnuOA"), QStringLiteral("&About"));
+    letShortcutsThrough(MyMsg, {mnuCR->shortcut(), mnuCD->shortcut()});
+
+    setTabOrder({Command1, Status, Label1, ScreenMsg, MyMsg, Welcome});
+
+    wire(new FocusWatcher(ScreenMsg), &FocusWatcher::gotFocus, &FormChat::ScreenMsg_GotFocus);
+    wire(Command1, &QPushButton::clicked, &FormChat::Command1_Click);
+    wire(Winsock, &platform::Winsock::connected, &FormChat::Winsock_Connect);
+    wire(Winsock, &platform::Winsock::connectionRequest, &FormChat::Winsock_ConnectionRequest);
+    wire(Winsock, &platform::Winsock::dataArrival, &FormChat::Winsock_DataArrival);
+    wire(Winsock, &platform::Winsock::closed, &FormChat::Winsock_Close);
+    wire(Winsock, &platform::Winsock::errorOccurred, &FormChat::Winsock_Error);
+    wire(mnuCR, &QAction::triggered, &FormChat::mnuCR_Click);
+    wire(mnuCD, &QAction::triggered, &FormChat::mnuCD_Click);
+    wire(mnuCE, &QAction::triggered, &FormChat::mnuCE_Click);
+    wire(mnuOH, &QAction::triggered, &FormChat::mnuOH_Click);
+    wire(mnuOA, &QAction::triggered, &FormChat::mnuOA_Click);
+}
+
+void FormChat::Form_Load()
+{
+    ScreenMsg->setText(QStringLiteral("Welcome To Chat!") + CrLf);
+}
+
+void FormChat::ScreenMsg_GotFocus()
+{
+    MyMsg->setFocus(Qt::OtherFocusReason);
+}
+
+void FormChat::Winsock_Connect()
+{
+    Status->setText(QStringLiteral("Connected"));
+    Command1->setEnabled(true);
+}
+
+void FormChat::Winsock_ConnectionRequest(qint32 requestID)
+{
+    Winsock->Close();
+    Winsock->Accept(requestID);
+    Status->setText(QStringLiteral("Connected"));
+    Command1->setEnabled(true);
+}
+
+void FormChat::Winsock_Close()
+{
+    Winsock->Close();
+    Status->setText(QStringLiteral("Disconnected"));
+    Command1->setEnabled(false);
+}
+
+void FormChat::Winsock_Error(qint32, const QString &description)
+{
+    // A connection attempt failed: say so, and do not pretend to be connecting.
+    Winsock->Close();
+    Status->setText(QStringLiteral("Disconnected"));
+    Command1->setEnabled(false);
+    program().MsgBox(QStringLiteral("Problem To Connect!"), vbCritical, QStringLiteral("Connection Failed!"),
+                     description);
+}
+
+void FormChat::Command1_Click()
+{
+    const QString userName = program().form<FormSetup>().UserName->text();
+    MsgLine = CrLf + userName + QStringLiteral(": ") + MyMsg->text();
+    ScreenMsg->appendText(MsgLine);
+    Winsock->SendData(MsgLine);
+    ScreenMsg->setSelStart(ScreenMsg->Text().size());
+    MyMsg->setText(QString());
+}
+
+void FormChat::Winsock_DataArrival(qint32)
+{
+    Winsock->GetData(InData);
+    ScreenMsg->appendText(CrLf + InData);
+    ScreenMsg->setSelStart(ScreenMsg->Text().size());
+}
+
+void FormChat::mnuCR_Click()
+{
+    setCaption(BaseCaption);
+    Winsock->Close();
+    Status->setText(QStringLiteral("Disconnected"));
+    Command1->setEnabled(false);
+    program().form<FormSetup>().Show();
+    Hide();
+}
+
+void FormChat::mnuCD_Click()
+{
+    Winsock->Close();
+    Status->setText(QStringLiteral("Disconnected"));
+    Command1->setEnabled(false);
+}
+
+void FormChat::mnuCE_Click()
+{
+    Winsock->Close();
+    program().End();
+}
+
+void FormChat::Form_Unload()
+{
+    Winsock->Close();
+    program().End();
+}
+
+void FormChat::mnuOH_Click()
+{
+    program().form<FormHelp>().Show();
+}
+
+void FormChat::mnuOA_Click()
+{
+    program().form<FormAbout>().Show();
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "platform/form.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+
+namespace platform {
+class Line;
+class TranscriptBox;
+class Winsock;
+} // namespace platform
+
+// The conversation window: the transcript, the input box, Send, the status
+// line, the menus, and the one connection.
+class FormChat : public platform::Form
+{
+    Q_OBJECT
+
+public:
+    explicit FormChat(platform::Program &program);
+
+    // The most characters the transcript keeps; older lines are dropped
+    // from its start, so a flood cannot exhaust memory.
+    static constexpr qsizetype TranscriptBound = qsizetype(32) * 1024 * 1024;
+
+    QPushButton *Command1;
+    QLabel *Status;
+    QLabel *Label1;
+    platform::TranscriptBox *ScreenMsg;
+    QLineEdit *MyMsg;
+    QLabel *Welcome;
+    platform::Winsock *Winsock;
+    platform::Line *Line1;
+
+    QMenu *mnuChat;
+    QAction *mnuCR;
+    QAction *mnuCD;
+    QAction *mnuCM;
+    QAction *mnuCE;
+    QMenu *mnuO;
+    QAction *mnuOH;
+    QAction *mnuOA;
+
+    // The last line composed by Send, and the text of the last arrival.
+    QString MsgLine;
+    QString InData;
+
+protected:
+    void Form_Load() override;
+    void Form_Unload() override;
+
+private:
+    void ScreenMsg_GotFocus();
+    void Command1_Click();
+    void Winsock_Connect();
+    void Winsock_ConnectionRequest(qint32 requestID);
+    void Winsock_DataArrival(qint32 bytesTotal);
+    void Winsock_Close();
+    void Winsock_Error(qint32 number, const QString &description);
+    void mnuCR_Click();
+    void mnuCD_Click();
+    void mnuCE_Click();
+    void mnuOH_Click();
+    void mnuOA_Click();
+};

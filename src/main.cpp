@@ -1,0 +1,20 @@
+#include "setup/formsetup.h"
+
+#include "platform/controls.h"
+#include "platform/program.h"
+#include "version.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral(ZAQ_PRODUCT_NAME));
+    QApplication::setApplicationVersion(QStringLiteral(ZAQ_FILE_VERSION));
+    platform::installFontSubstitutes();
+
+    platform::Program program;
+    program.setEndAction([] { QCoreApplication::exit(0); });
+    program.run([&program] { program.form<FormSetup>().Show(); });
+    return QApplication::exec();
+}

@@ -1,0 +1,104 @@
+#include "platform/program.h"
+
+#include "platform/form.h"
+
+#include <QCoreApplication>
+
+namespace platform {
+
+Program::Program(QObject *parent)
+    : QObject(parent), boxes_(std::make_unique<QtMessageBoxService>())
+{
+}
+
+Program::~Program()
+{
+    for (auto &[key, form] : forms_)
+        delete form.data();
+}
+
+Form *Program::find(std::type_index key) const
+{
+    auto it = forms_.find(key);
+    return it == forms_.end() ? nullptr : it->second.data();
+}
+
+void Program::adopt(std::type_index key, Form *form)
+{
+    forms_[key] = form;
+    // The instance is reachable before its Load handler runs, so a Load
+    // handler that refers to its own window finds it.
+    form->load();
+}
+
+void Program::forget(Form *form)
+{
+    for (auto it = forms_.begin(); it != forms_.end(); ++it) {
+        if (it->second == form) {
+            forms_.erase(it);
+            return;
+        }
+    }
+}
+
+void Program::MsgBox(const QString &prompt, int style, const QString &title,
+                     const QString &detail)
+{
+    boxes_->show(prompt, style, title, detail);
+}
+
+void Program::setMessageBoxService(std::unique_ptr<MessageBoxService> service)
+{
+    boxes_ = std::move(service);
+}
+
+void Program::DoEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void Program::End()
+{
+    if (ended_)
+        return;
+    ended_ = true;
+    // Windows go at once from the screen; their objects are deleted once the
+    // handler that called End has returned.
+    for (auto &[key, form] : forms_) {
+        if (form) {
+            form->hide();
+            form->deleteLater();
+        }
+    }
+    forms_.clear();
+    emit ended();
+    if (endAction_)
+        endAction_();
+}
+
+void Program::run(const std::function<void()> &handler)
+{
+    if (ended_)
+        return;
+    try {
+        handler();
+    } catch (const Error &error) {
+        reportUnhandled(error);
+    } catch (const std::exception &e) {
+        reportUnhandled(Error(err::Unexpected, QString::fromLocal8Bit(e.what()),
+                              QStringLiteral("The program goes on; if this keeps happening, restart it.")));
+    }
+}
+
+void Program::reportUnhandled(const Error &error)
+{
+    if (ended_)
+        return;
+    QString detail = error.advice();
+    if (!detail.isEmpty())
+        detail += QLatin1Char('\n');
+    detail += QStringLiteral("(Error %1)").arg(error.number());
+    MsgBox(error.description(), vbCritical, QStringLiteral("ZAQ CHAT"), detail);
+}
+
+} // namespace platform

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QString>
+
+namespace platform {
+
+// A multi-line text box that keeps its exact text, CR LF and all, and shows
+// it. Qt's text widgets never give back a CR, so the text lives here and the
+// view only mirrors it: appending costs the length of what is added, never
+// the length of the whole text.
+class TranscriptBox : public QPlainTextEdit
+{
+    Q_OBJECT
+
+public:
+    explicit TranscriptBox(QWidget *parent = nullptr);
+
+    const QString &Text() const { return text_; }
+    void setText(const QString &text);
+    void appendText(const QString &text);
+    // Puts the caret at a character position of the text and brings it into view.
+    void setSelStart(qsizetype position);
+
+    // The most characters kept; beyond it whole lines are dropped from the
+    // start. 0 keeps everything.
+    void setMaxChars(qsizetype maxChars) { maxChars_ = maxChars; }
+    qsizetype maxChars() const { return maxChars_; }
+
+    // What the view shows for a piece of text: line breaks (CR LF, lone CR,
+    // lone LF) as one break each, control characters as visible symbols, so
+    // nothing a peer sends can cut off or hide the rest of a line.
+    static QString viewText(const QString &text, bool afterCarriageReturn);
+    // The view position of a text position.
+    qsizetype viewPosition(qsizetype position) const;
+
+private:
+    void trimToBound();
+
+    QString text_;
+    qsizetype crlfPairs_ = 0; // CR LF pairs in text_, each one view character
+    qsizetype maxChars_ = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,118 @@
+#pragma once
+
+// The program's one TCP endpoint.
+//
+// Wire format: the connection carries raw text and nothing else, UTF-8 in
+// both directions. A chat line is CR LF, the sender's name, ": " and the
+// message; there is no header, length or terminator, and the receiver takes
+// each arrival as it comes, without looking for line boundaries. Any plain TCP
+// peer (netcat, telnet) can therefore take part.
+//
+// The endpoint listens, accepts one connection, connects out, sends, receives
+// and closes. Its events come on the thread that owns it, like window events.
+
+#include "platform/utf8stream.h"
+
+#include <QAbstractSocket>
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+
+class QTcpServer;
+class QTcpSocket;
+class QTimer;
+
+namespace platform {
+
+class Winsock : public QObject
+{
+    Q_OBJECT
+
+public:
+    // States in the usual numbering of such endpoints.
+    enum StateValue : qint16 {
+        sckClosed = 0,
+        sckOpen = 1,
+        sckListening = 2,
+        sckConnectionPending = 3,
+        sckResolvingHost = 4,
+        sckHostResolved = 5,
+        sckConnecting = 6,
+        sckConnected = 7,
+        sckClosing = 8,
+        sckError = 9,
+    };
+
+    explicit Winsock(QObject *parent = nullptr);
+    ~Winsock() override;
+
+    qint32 LocalPort() const { return localPort_; }
+    void setLocalPort(qint32 port);
+    QString RemoteHost() const { return remoteHost_; }
+    void setRemoteHost(const QString &host) { remoteHost_ = host; }
+    qint32 RemotePort() const { return remotePort_; }
+    void setRemotePort(qint32 port);
+    qint16 State() const;
+
+    // Closed afterwards whatever the state; on a closed endpoint it does nothing.
+    void Close();
+    // Waits for connections on LocalPort, on every local address (IPv4 and IPv6).
+    void Listen();
+    // Returns at once; connected() or errorOccurred() follows.
+    void Connect();
+    // Takes a request raised by connectionRequest(); the endpoint then
+    // carries that connection. A request that is not accepted is dropped.
+    void Accept(qint32 requestID);
+    // Queues the text for the peer, in order, with nothing added.
+    void SendData(const QString &data);
+    // All text that has arrived and not been read yet.
+    void GetData(QString &data);
+
+    // How long a connection attempt may take before it is given up.
+    static constexpr int ConnectTimeoutMs = 30000;
+    // The most bytes taken from the connection per data arrival, so a flood
+    // leaves room for the window between arrivals.
+    static constexpr qint64 ReadChunkBytes = 256 * 1024;
+
+signals:
+    void connected();
+    void connectionRequest(qint32 requestID);
+    void dataArrival(qint32 bytesTotal);
+    // The peer closed or lost the connection; raised once, after everything
+    // the peer sent has been delivered.
+    void closed();
+    // A connection attempt failed: what happened, in plain words.
+    void errorOccurred(qint32 number, const QString &description);
+
+private:
+    void onNewConnection();
+    void adoptSocket(QTcpSocket *socket);
+    void onSocketError(QAbstractSocket::SocketError error);
+    void onPeerGone();
+    void scheduleRead();
+    void readChunk();
+    void failConnect(qint32 number, const QString &description);
+    void dropSocket(QTcpSocket *socket, bool graceful);
+    static void tuneConnection(QTcpSocket *socket);
+
+    qint32 localPort_ = 0;
+    QString remoteHost_;
+    qint32 remotePort_ = 0;
+
+    QTcpServer *server_ = nullptr;
+    QTcpSocket *socket_ = nullptr;
+    QTimer *connectTimer_ = nullptr;
+    QHash<qint32, QTcpSocket *> requests_;
+    qint32 nextRequestID_ = 1;
+
+    Utf8Stream decoder_;
+    QString inbox_;
+    bool connecting_ = false;
+    bool failed_ = false;
+    bool peerGone_ = false;
+    bool closeRaised_ = false;
+    bool readScheduled_ = false;
+    quint64 generation_ = 0;
+};
+
+} // namespace platform

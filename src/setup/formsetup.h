@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/form.h"
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+
+namespace platform {
+class Line;
+}
+
+// The first window: the remote address, the port, the user's name, server
+// or client, and Connect.
+class FormSetup : public platform::Form
+{
+    Q_OBJECT
+
+public:
+    explicit FormSetup(platform::Program &program);
+
+    QGroupBox *Frame1;
+    QRadioButton *Option1;
+    QRadioButton *Option2;
+    QLabel *Label1;
+    QLineEdit *RemIP;
+    QLabel *Label2;
+    QLineEdit *PortNum;
+    QLabel *Label3;
+    QLineEdit *UserName;
+    QLabel *Label4;
+    QPushButton *Command1;
+    platform::Line *Line1;
+
+    QMenu *mnuC;
+    QAction *mnuH;
+    QAction *mnuCM;
+    QAction *mnuCE;
+
+    // Whether every field passed its check in the current Connect press.
+    bool FieldsOk = false;
+
+protected:
+    void Form_Load() override;
+    void Form_Unload() override;
+
+private:
+    void Command1_Click();
+    void mnuH_Click();
+    void mnuCE_Click();
+};

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the suite offscreen,
+# under AddressSanitizer + UndefinedBehaviorSanitizer, the receive-path fuzzer
+# for a bounded time, the Debian package check, and last the suite again on a
+# real X server (Xvfb), so the output ends with ctest's summary.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/deps.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/zaq-runtime.XXXXXX)}
+chmod 700 "$XDG_RUNTIME_DIR"
+
+step() { printf '\n=== %s ===\n' "$*"; }
+
+step "build (release)"
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$jobs"
+
+step "build (asan)"
+cmake --preset asan >/dev/null
+cmake --build --preset asan -j "$jobs"
+
+if [ -d fuzz ] && [ -f fuzz/CMakeLists.txt ]; then
+  step "fuzz the receive path"
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz -j "$jobs"
+  scripts/fuzz.sh build/fuzz "${ZAQ_FUZZ_SECONDS:-60}"
+fi
+
+if [ -x scripts/check-package.sh ]; then
+  step "Debian package"
+  scripts/check-package.sh build/release
+fi
+
+if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+  step "privileged port as an ordinary user"
+  scripts/as-user-test.sh build/release
+fi
+
+step "tests under AddressSanitizer + UndefinedBehaviorSanitizer (offscreen)"
+ctest --preset asan -j "$jobs"
+
+step "tests (offscreen)"
+ctest --preset release -j "$jobs"
+
+step "tests (Xvfb)"
+QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
+  ctest --preset release -j "$jobs"

@@ -171,7 +171,7 @@ so the other end may also be a plain netcat session.")
 # Libraries the executable links come from dpkg-shlibdeps (with proper
 # version bounds); what it cannot see is listed by hand: the platform
 # plugins (only a Recommends of libqt6gui6) and the fonts the program uses.
-set(_zaq_extra_depends "qt6-qpa-plugins, fonts-liberation, fonts-comic-neue, fonts-dejavu-core")
+set(_zaq_extra_depends "qt6-qpa-plugins, fonts-liberation, fonts-comic-neue, fonts-dejavu-core, fonts-dejavu-extra")
 find_program(ZAQ_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(ZAQ_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-dev
   xvfb xauth x11-utils imagemagick
   netcat-openbsd
-  fonts-liberation fonts-comic-neue fonts-dejavu-core
+  fonts-liberation fonts-comic-neue fonts-dejavu-core fonts-dejavu-extra
   appstream desktop-file-utils lintian dpkg-dev file
   at-spi2-core
 )

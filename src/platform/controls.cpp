@@ -19,7 +19,9 @@ void installFontSubstitutes()
     QFont::insertSubstitutions(QStringLiteral("Times New Roman"),
                                {QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif")});
     QFont::insertSubstitutions(QStringLiteral("Lucida Sans Unicode"), {QStringLiteral("DejaVu Sans")});
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"), {QStringLiteral("DejaVu Sans")});
+    // Narrow like the original, with the same 13-pixel line at 8 points.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
 }
 
 QFont makeFont(const QString &family, qreal pointSize, bool bold)

@@ -30,7 +30,7 @@ TranscriptBox::TranscriptBox(QWidget *parent) : QPlainTextEdit(parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setTextInteractionFlags(Qt::TextSelectableByMouse);
 }
 
 QString TranscriptBox::viewText(const QString &text, bool afterCarriageReturn)

@@ -1,0 +1,106 @@
+// Takes pictures of the four windows in a real conversation between two
+// copies on this computer, for the README. Usage: zaq_screenshots OUTDIR
+
+#include "chat/formchat.h"
+#include "info/formabout.h"
+#include "info/formhelp.h"
+#include "platform/controls.h"
+#include "platform/program.h"
+#include "platform/textbox.h"
+#include "setup/formsetup.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTcpServer>
+
+#include <cstdio>
+
+namespace {
+
+bool waitFor(const std::function<bool()> &done, int ms = 10000)
+{
+    QDeadlineTimer deadline(ms);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+quint16 freePort()
+{
+    for (quint16 port = 5001; port < 9999; ++port) {
+        QTcpServer probe;
+        if (probe.listen(QHostAddress::Any, port))
+            return port;
+    }
+    return 0;
+}
+
+bool save(QWidget &window, const QDir &dir, const char *name)
+{
+    window.repaint();
+    QCoreApplication::processEvents();
+    const QString path = dir.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
+    const bool ok = window.grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+void fill(FormSetup &setup, const QString &address, quint16 port, const QString &name, bool client)
+{
+    setup.RemIP->setText(address);
+    setup.PortNum->setText(QString::number(port));
+    setup.UserName->setText(name);
+    (client ? setup.Option2 : setup.Option1)->setChecked(true);
+}
+
+void send(FormChat &chat, const QString &text)
+{
+    chat.MyMsg->setText(text);
+    chat.Command1->click();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    platform::installFontSubstitutes();
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s OUTDIR\n", argv[0]);
+        return 2;
+    }
+    QDir out(QString::fromLocal8Bit(argv[1]));
+    out.mkpath(QStringLiteral("."));
+
+    platform::Program ann, bob;
+    const quint16 port = freePort();
+    FormSetup &annSetup = ann.form<FormSetup>();
+    FormSetup &bobSetup = bob.form<FormSetup>();
+    annSetup.Show();
+    fill(annSetup, QStringLiteral("127.0.0.1"), port, QStringLiteral("Ann"), false);
+    bool ok = save(annSetup, out, "setup");
+
+    annSetup.Command1->click();
+    fill(bobSetup, QStringLiteral("127.0.0.1"), port, QStringLiteral("Bob"), true);
+    bobSetup.Command1->click();
+    FormChat &annChat = ann.form<FormChat>();
+    FormChat &bobChat = bob.form<FormChat>();
+    ok = waitFor([&] { return annChat.Status->text() == u"Connected" && bobChat.Status->text() == u"Connected"; }) && ok;
+    send(bobChat, QStringLiteral("Hi Ann, are you there?"));
+    ok = waitFor([&] { return annChat.ScreenMsg->Text().endsWith(u"there?"); }) && ok;
+    send(annChat, QStringLiteral("Yes! Hello Bob."));
+    ok = waitFor([&] { return bobChat.ScreenMsg->Text().endsWith(u"Bob."); }) && ok;
+    annChat.MyMsg->setText(QStringLiteral("How are you?"));
+    ok = save(annChat, out, "chat") && ok;
+
+    annChat.mnuOH->trigger();
+    ok = save(ann.form<FormHelp>(), out, "help") && ok;
+    annChat.mnuOA->trigger();
+    ok = save(ann.form<FormAbout>(), out, "about") && ok;
+    return ok ? 0 : 1;
+}

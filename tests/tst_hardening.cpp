@@ -135,6 +135,8 @@ private slots:
     void floodLeavesDisconnectWorking();
     void lostPeer_data();
     void lostPeer();
+    void peerBytesKeptExactly_data();
+    void peerBytesKeptExactly();
     void keepAliveSet_data();
     void keepAliveSet();
     void sendIntoDroppedConnection();
@@ -324,6 +326,33 @@ void TstHardening::lostPeer()
     QVERIFY(!closes.wait(200));
     QCOMPARE(closes.count(), 1);
     QVERIFY(program.boxes.isEmpty());
+}
+
+void TstHardening::peerBytesKeptExactly_data()
+{
+    QTest::addColumn<QByteArray>("sent");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("byte order mark first") << QByteArray("\xEF\xBB\xBFhi") << QStringLiteral("\uFEFFhi");
+    QTest::newRow("two byte order marks") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF") << QStringLiteral("\uFEFF\uFEFF");
+    QTest::newRow("NUL and bell") << QByteArray("a\0b\x07", 4) << QString::fromUtf16(u"a\0b\a", 4);
+    QTest::newRow("invalid bytes") << QByteArray("\xFF\xC0\x80ok\xED\xA0\x80") << QStringLiteral("\uFFFD\uFFFD\uFFFDok\uFFFD\uFFFD\uFFFD");
+}
+
+void TstHardening::peerBytesKeptExactly()
+{
+    QFETCH(QByteArray, sent);
+    QFETCH(QString, shown);
+    TestProgram program;
+    FormChat &chat = program->form<FormChat>();
+    Arrivals arrivals(chat);
+    QTcpSocket peer;
+    peer.connectToHost(QHostAddress::LocalHost, listenOnAnyPort(program));
+    QVERIFY(peer.waitForConnected(5000));
+    peer.write(sent);
+    peer.disconnectFromHost();
+    QTRY_COMPARE(chat.Status->text(), QStringLiteral("Disconnected"));
+    QCOMPARE(arrivals.joined, shown);
+    QCOMPARE(chat.ScreenMsg->Text(), arrivals.transcript());
 }
 
 void TstHardening::keepAliveSet_data()

@@ -32,6 +32,18 @@ bool secondByteFits(unsigned char lead, unsigned char second)
     }
 }
 
+// QString::fromUtf8 drops a byte order mark at the start, but a peer's U+FEFF
+// is text like any other and must not vanish when it begins an arrival.
+QString textOf(QByteArrayView bytes)
+{
+    qsizetype marks = 0;
+    while (bytes.sliced(3 * marks).startsWith("\xEF\xBB\xBF"))
+        ++marks;
+    if (marks == 0)
+        return QString::fromUtf8(bytes);
+    return QString(marks, QChar(0xFEFF)) + QString::fromUtf8(bytes.sliced(3 * marks));
+}
+
 } // namespace
 
 qsizetype Utf8Stream::incompleteTail(QByteArrayView bytes)
@@ -57,19 +69,19 @@ QString Utf8Stream::decode(QByteArrayView bytes)
     if (held_.isEmpty()) {
         const qsizetype tail = incompleteTail(bytes);
         held_ = bytes.last(tail).toByteArray();
-        return QString::fromUtf8(bytes.first(bytes.size() - tail));
+        return textOf(bytes.first(bytes.size() - tail));
     }
     QByteArray joined = held_;
     joined.append(bytes);
     const qsizetype tail = incompleteTail(joined);
     held_ = joined.last(tail);
     joined.chop(tail);
-    return QString::fromUtf8(joined);
+    return textOf(joined);
 }
 
 QString Utf8Stream::finish()
 {
-    const QString rest = QString::fromUtf8(held_);
+    const QString rest = textOf(held_);
     held_.clear();
     return rest;
 }

@@ -1,0 +1,201 @@
+// The chat window's connection status, its greeting, its size and where the
+// keyboard focus goes.
+
+#include "chat/formchat.h"
+#include "platform/textbox.h"
+#include "platform/winsock.h"
+#include "setup/formsetup.h"
+#include "support/testing.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+using platform::Winsock;
+
+namespace {
+
+const QString Greeting = QStringLiteral("Welcome To Chat!\r\n");
+
+// The Send button is enabled exactly while the status says "Connected".
+void checkSendFollowsStatus(FormChat &chat)
+{
+    QCOMPARE(chat.Command1->isEnabled(), chat.Status->text() == QLatin1String("Connected"));
+}
+
+void activate(QWidget &window)
+{
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+}
+
+} // namespace
+
+class TstChatStatus : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void serverStatusFollowsItsPeer_data();
+    void serverStatusFollowsItsPeer();
+    void clientStatusFollowsItsPeer_data();
+    void clientStatusFollowsItsPeer();
+    void greetingIsWrittenOnce();
+    void windowHasItsFixedSize();
+    void transcriptNeverKeepsTheFocus_data();
+    void transcriptNeverKeepsTheFocus();
+};
+
+void TstChatStatus::serverStatusFollowsItsPeer_data()
+{
+    QTest::addColumn<bool>("abort");
+    QTest::newRow("peer says goodbye") << false;
+    QTest::newRow("peer aborts") << true;
+}
+
+void TstChatStatus::serverStatusFollowsItsPeer()
+{
+    QFETCH(bool, abort);
+    TestProgram program;
+    const quint16 port = freeLowPort();
+    connectFromSetup(*program, QStringLiteral("127.0.0.1"), port, QStringLiteral("Ann"), false);
+    FormChat &chat = program->form<FormChat>();
+    QCOMPARE(chat.Status->text(), QStringLiteral("Listening..."));
+    checkSendFollowsStatus(chat);
+
+    QTcpSocket peer;
+    peer.connectToHost(QHostAddress::LocalHost, port);
+    QTRY_COMPARE(chat.Status->text(), QStringLiteral("Connected"));
+    checkSendFollowsStatus(chat);
+    QCOMPARE(chat.Winsock->State(), Winsock::sckConnected);
+
+    if (abort)
+        peer.abort();
+    else
+        peer.disconnectFromHost();
+    QTRY_COMPARE(chat.Status->text(), QStringLiteral("Disconnected"));
+    checkSendFollowsStatus(chat);
+    QCOMPARE(chat.Winsock->State(), Winsock::sckClosed);
+
+    // It does not listen again by itself.
+    QTcpSocket next;
+    QSignalSpy refused(&next, &QAbstractSocket::errorOccurred);
+    next.connectToHost(QHostAddress::LocalHost, port);
+    QTRY_COMPARE(refused.count(), 1);
+    QCOMPARE(chat.Status->text(), QStringLiteral("Disconnected"));
+    QCOMPARE(program.boxes.size(), 0);
+}
+
+void TstChatStatus::clientStatusFollowsItsPeer_data()
+{
+    QTest::addColumn<bool>("abort");
+    QTest::newRow("server says goodbye") << false;
+    QTest::newRow("server aborts") << true;
+}
+
+void TstChatStatus::clientStatusFollowsItsPeer()
+{
+    QFETCH(bool, abort);
+    QTcpServer raw;
+    QVERIFY(raw.listen(QHostAddress::LocalHost, freeLowPort()));
+    TestProgram program;
+    connectFromSetup(*program, QStringLiteral("127.0.0.1"), raw.serverPort(), QStringLiteral("Bob"), true);
+    FormChat &chat = program->form<FormChat>();
+    QCOMPARE(chat.Status->text(), QStringLiteral("Connecting..."));
+    QVERIFY(!chat.Command1->isEnabled());
+    QTRY_COMPARE(chat.Status->text(), QStringLiteral("Connected"));
+    checkSendFollowsStatus(chat);
+
+    QTRY_VERIFY(raw.hasPendingConnections());
+    std::unique_ptr<QTcpSocket> server(raw.nextPendingConnection());
+    if (abort)
+        server->abort();
+    else
+        server->disconnectFromHost();
+    QTRY_COMPARE(chat.Status->text(), QStringLiteral("Disconnected"));
+    checkSendFollowsStatus(chat);
+    QCOMPARE(program.boxes.size(), 0);
+}
+
+void TstChatStatus::greetingIsWrittenOnce()
+{
+    TestProgram program;
+    FormChat &chat = program->form<FormChat>();
+    QCOMPARE(chat.ScreenMsg->Text(), Greeting);
+    QCOMPARE(chat.Status->text(), QString());
+    QVERIFY(!chat.Command1->isEnabled());
+
+    // Two conversations, each bringing one line from the peer.
+    for (const QString &line : {QStringLiteral("first"), QStringLiteral("second")}) {
+        const quint16 port = freeLowPort();
+        connectFromSetup(*program, QStringLiteral("127.0.0.1"), port, QStringLiteral("Ann"), false);
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, port);
+        QTRY_COMPARE(chat.Status->text(), QStringLiteral("Connected"));
+        peer.write(line.toUtf8());
+        QTRY_VERIFY(chat.ScreenMsg->Text().endsWith(line));
+        chat.mnuCR->trigger();
+        QVERIFY(!chat.isVisible());
+    }
+    QCOMPARE(chat.ScreenMsg->Text(), Greeting + QStringLiteral("\r\nfirst\r\nsecond"));
+    QCOMPARE(program.boxes.size(), 0);
+}
+
+void TstChatStatus::windowHasItsFixedSize()
+{
+    TestProgram program;
+    connectFromSetup(*program, QStringLiteral("127.0.0.1"), freeLowPort(), QStringLiteral("Ann"), false);
+    FormChat &chat = program->form<FormChat>();
+    QVERIFY(QTest::qWaitForWindowExposed(&chat));
+    // 5355 x 4830 twips at 15 twips a pixel.
+    QCOMPARE(chat.client()->size(), QSize(357, 322));
+    QCOMPARE(chat.minimumSize(), chat.maximumSize());
+    const QSize before = chat.size();
+    chat.resize(before + QSize(100, 100));
+    QCoreApplication::processEvents();
+    QCOMPARE(chat.size(), before);
+    QCOMPARE(chat.client()->size(), QSize(357, 322));
+    QVERIFY(!(chat.windowFlags() & Qt::WindowMaximizeButtonHint));
+}
+
+void TstChatStatus::transcriptNeverKeepsTheFocus_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("given the focus") << "setFocus";
+    QTest::newRow("clicked") << "click";
+    QTest::newRow("Tab from the input box") << "tab";
+    QTest::newRow("Shift+Tab from the input box") << "backtab";
+}
+
+void TstChatStatus::transcriptNeverKeepsTheFocus()
+{
+    QFETCH(QString, how);
+    TestProgram program;
+    connectFromSetup(*program, QStringLiteral("127.0.0.1"), freeLowPort(), QStringLiteral("Ann"), false);
+    FormChat &chat = program->form<FormChat>();
+    activate(chat);
+    if (QTest::currentTestFailed())
+        return;
+    // Typing starts in the input box.
+    QTRY_COMPARE(QApplication::focusWidget(), chat.MyMsg);
+
+    if (how == QLatin1String("setFocus"))
+        chat.ScreenMsg->setFocus(Qt::OtherFocusReason);
+    else if (how == QLatin1String("click"))
+        QTest::mouseClick(chat.ScreenMsg->viewport(), Qt::LeftButton);
+    else if (how == QLatin1String("tab"))
+        QTest::keyClick(chat.MyMsg, Qt::Key_Tab);
+    else
+        QTest::keyClick(chat.MyMsg, Qt::Key_Backtab, Qt::ShiftModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), chat.MyMsg);
+    QVERIFY(chat.MyMsg->hasFocus());
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("typed"));
+    QCOMPARE(chat.MyMsg->text(), QStringLiteral("typed"));
+    QCOMPARE(chat.ScreenMsg->Text(), Greeting);
+}
+
+QTEST_MAIN(TstChatStatus)
+#include "tst_chatstatus.moc"

@@ -11,6 +11,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral(ZAQ_PRODUCT_NAME));
     QApplication::setApplicationVersion(QStringLiteral(ZAQ_FILE_VERSION));
+    // Lets the desktop match the windows to the desktop entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.zaqchat.ZAQCHAT"));
     platform::installFontSubstitutes();
 
     platform::Program program;

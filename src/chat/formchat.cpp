@@ -2,6 +2,7 @@
 
 #include "info/formabout.h"
 #include "info/formhelp.h"
+#include "platform/accessibility.h"
 #include "platform/controls.h"
 #include "platform/textbox.h"
 #include "platform/winsock.h"
@@ -44,7 +45,7 @@ FormChat::FormChat(Program &program) : Form(program)
 
     ScreenMsg = place(new TranscriptBox(area), 120, 720, 5055, 3135);
     ScreenMsg->setObjectName(QStringLiteral("ScreenMsg"));
-    ScreenMsg->setToolTip(QStringLiteral("This is Chat Room"));
+    describe(ScreenMsg, QStringLiteral("Chat Room"), QStringLiteral("This is Chat Room"));
     ScreenMsg->setMaxChars(TranscriptBound);
 
     MyMsg = place(makeTextBox(area, QStringLiteral("MyMsg")), 120, 4200, 3855, 495);
@@ -73,10 +74,12 @@ FormChat::FormChat(Program &program) : Form(program)
     mnuOA = addItem(mnuO, QStringLiteral("mnuOA"), QStringLiteral("&About"));
     letShortcutsThrough(MyMsg, {mnuCR->shortcut(), mnuCD->shortcut()});
 
+    Label1->setBuddy(MyMsg); // names the input box
     setTabOrder({Command1, Status, Label1, ScreenMsg, MyMsg, Welcome});
 
     wire(new FocusWatcher(ScreenMsg), &FocusWatcher::gotFocus, &FormChat::ScreenMsg_GotFocus);
     wire(Command1, &QPushButton::clicked, &FormChat::Command1_Click);
+    returnFocusAfterClick(Command1, MyMsg); // the next line is typed at once
     wire(Winsock, &platform::Winsock::connected, &FormChat::Winsock_Connect);
     wire(Winsock, &platform::Winsock::connectionRequest, &FormChat::Winsock_ConnectionRequest);
     wire(Winsock, &platform::Winsock::dataArrival, &FormChat::Winsock_DataArrival);

@@ -1,5 +1,6 @@
 #include "info/formabout.h"
 
+#include "platform/accessibility.h"
 #include "platform/controls.h"
 
 #include <QLabel>
@@ -27,6 +28,7 @@ FormAbout::FormAbout(Program &program) : Form(program, Border::FixedToolWindow)
     Image1 = place(makeLabel(area, QStringLiteral("Image1"), QString()), 2400, 120, 2040, 1980);
     Image1->setPixmap(QPixmap(QStringLiteral(":/about.jpg")));
     Image1->setScaledContents(true);
+    describe(Image1, QStringLiteral("ZAQ CHAT picture")); // a picture has no caption to name it
 
     setTabOrder({Command1, Label1, Label2});
     wire(Command1, &QPushButton::clicked, &FormAbout::Command1_Click);

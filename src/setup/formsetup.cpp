@@ -2,6 +2,7 @@
 
 #include "chat/formchat.h"
 #include "info/formhelp.h"
+#include "platform/accessibility.h"
 #include "platform/controls.h"
 #include "platform/winsock.h"
 
@@ -36,7 +37,7 @@ FormSetup::FormSetup(Program &program) : Form(program)
 
     Frame1 = place(new QGroupBox(area), 240, 240, 1095, 855);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setToolTip(Choice);
+    describe(Frame1, Choice, Choice); // the frame has no caption to name it
     Option1 = place(new QRadioButton(QStringLiteral("Server"), Frame1), 120, 120, 855, 375);
     Option1->setObjectName(QStringLiteral("Option1"));
     Option1->setToolTip(Choice);
@@ -85,6 +86,11 @@ FormSetup::FormSetup(Program &program) : Form(program)
     mnuH = addItem(mnuC, QStringLiteral("mnuH"), QStringLiteral("&Help"));
     mnuCM = addSeparator(mnuC, QStringLiteral("mnuCM"));
     mnuCE = addItem(mnuC, QStringLiteral("mnuCE"), QStringLiteral("&Exit"));
+
+    // Each field is named by the label beside it.
+    Label1->setBuddy(RemIP);
+    Label2->setBuddy(PortNum);
+    Label3->setBuddy(UserName);
 
     setTabOrder({Frame1, Option1, Option2, Label1, RemIP, Label2, PortNum, Label3, UserName, Label4, Command1});
 

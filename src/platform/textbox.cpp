@@ -33,34 +33,69 @@ TranscriptBox::TranscriptBox(QWidget *parent) : QPlainTextEdit(parent)
     setTextInteractionFlags(Qt::TextSelectableByMouse);
 }
 
+namespace {
+
+// The view's text for a piece: breaks become `paragraph` where a new block
+// starts and `line` elsewhere; controls become visible symbols.
+QString mirror(const QString &text, bool afterCarriageReturn, char16_t line, char16_t paragraph,
+               qsizetype &blockChars, qsizetype groupChars)
+{
+    QString view(text.size(), Qt::Uninitialized);
+    char16_t *out = reinterpret_cast<char16_t *>(view.data());
+    char16_t *const begin = out;
+    const char16_t *in = reinterpret_cast<const char16_t *>(text.constData());
+    const char16_t *const end = in + text.size();
+    bool previousCr = afterCarriageReturn;
+    bool firstBreak = true;
+    qsizetype blockStart = -blockChars; // view index where the last block starts
+    for (; in != end; ++in) {
+        const char16_t u = *in;
+        if (u >= 0x20 && u != 0x7F && (u < 0x2028 || (u > 0x2029 && (u < 0xFDD0 || u > 0xFDD1)))) {
+            *out++ = u; // the common case first
+            previousCr = false;
+            continue;
+        }
+        if (u == u'\r' || u == u'\n' || u == 0x2028) {
+            // The LF of a CR LF pair adds nothing to the CR's break.
+            if (!(u == u'\n' && previousCr)) {
+                const bool newBlock = firstBreak || (out - begin) - blockStart >= groupChars;
+                *out++ = newBlock ? paragraph : line;
+                if (newBlock)
+                    blockStart = out - begin;
+                firstBreak = false;
+            }
+            previousCr = u == u'\r';
+            continue;
+        }
+        previousCr = false;
+        if (u == u'\t')
+            *out++ = u;
+        else if (u < 0x20)
+            *out++ = char16_t(0x2400 + u); // control pictures
+        else if (u == 0x7F)
+            *out++ = 0x2421;
+        else if (u == 0x2029 || u == 0xFDD0 || u == 0xFDD1)
+            *out++ = QChar::ReplacementCharacter; // paragraph and frame marks of the view
+        else
+            *out++ = u;
+    }
+    view.truncate(out - begin);
+    blockChars = (out - begin) - blockStart;
+    return view;
+}
+
+} // namespace
+
 QString TranscriptBox::viewText(const QString &text, bool afterCarriageReturn)
 {
-    QString view;
-    view.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        const char16_t u = c.unicode();
-        if (u == u'\n') {
-            // The LF of a CR LF pair adds nothing to the CR's break.
-            const bool pairsWithCr = i > 0 ? text[i - 1] == u'\r' : afterCarriageReturn;
-            if (!pairsWithCr)
-                view += QChar(u'\n');
-        } else if (u == u'\r') {
-            view += QChar(u'\n');
-        } else if (u == u'\t') {
-            view += c;
-        } else if (u < 0x20) {
-            view += QChar(char16_t(0x2400 + u)); // control pictures
-        } else if (u == 0x7F) {
-            view += QChar(char16_t(0x2421));
-        } else if (u == 0x2029 || u == 0xFDD0 || u == 0xFDD1) {
-            // Characters the view would take as paragraph or frame marks.
-            view += QChar(QChar::ReplacementCharacter);
-        } else {
-            view += c;
-        }
-    }
-    return view;
+    qsizetype blockChars = 0;
+    return mirror(text, afterCarriageReturn, u'\n', u'\n', blockChars, GroupChars);
+}
+
+QString TranscriptBox::insertionText(const QString &text, bool afterCarriageReturn)
+{
+    return mirror(text, afterCarriageReturn, QChar::LineSeparator, QChar::ParagraphSeparator, blockChars_,
+                  GroupChars);
 }
 
 qsizetype TranscriptBox::viewPosition(qsizetype position) const
@@ -68,32 +103,31 @@ qsizetype TranscriptBox::viewPosition(qsizetype position) const
     position = std::clamp<qsizetype>(position, 0, text_.size());
     if (position == text_.size())
         return position - crlfPairs_;
-    // A position between CR and LF shows after the break.
-    qsizetype pairs = countCrlf(QStringView(text_).first(position));
-    if (position > 0 && position < text_.size() && text_[position - 1] == u'\r' && text_[position] == u'\n')
-        ++pairs;
-    return position - pairs;
+    // A position between CR and LF shows after the break the CR makes.
+    return position - countCrlf(QStringView(text_).first(position));
 }
 
 void TranscriptBox::setText(const QString &text)
 {
-    text_ = text;
-    crlfPairs_ = countCrlf(text_);
-    setPlainText(viewText(text_, false));
-    trimToBound();
+    text_.clear();
+    crlfPairs_ = 0;
+    blockChars_ = 0;
+    setPlainText(QString());
+    appendText(text);
 }
 
 void TranscriptBox::appendText(const QString &text)
 {
     if (text.isEmpty())
         return;
+    trimToBound(text.size());
     const bool afterCr = !text_.isEmpty() && text_.back() == u'\r';
     crlfPairs_ += countCrlf(text) + (afterCr && text.front() == u'\n' ? 1 : 0);
     text_ += text;
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
-    end.insertText(viewText(text, afterCr));
-    trimToBound();
+    end.insertText(insertionText(text, afterCr));
+    trimToBound(0);
 }
 
 void TranscriptBox::setSelStart(qsizetype position)
@@ -104,16 +138,19 @@ void TranscriptBox::setSelStart(qsizetype position)
     ensureCursorVisible();
 }
 
-void TranscriptBox::trimToBound()
+void TranscriptBox::trimToBound(qsizetype incoming)
 {
-    if (maxChars_ <= 0 || text_.size() <= maxChars_)
+    const qsizetype total = text_.size() + incoming;
+    if (maxChars_ <= 0 || total <= maxChars_)
         return;
     // Drop whole lines from the start, down to seven eighths of the bound so
     // that trimming happens rarely and costs little per character kept.
     const qsizetype keep = maxChars_ - maxChars_ / 8;
-    qsizetype cut = text_.size() - keep;
+    qsizetype cut = total - keep;
+    if (cut >= text_.size())
+        return; // the piece alone nearly fills the bound: trimmed once it is in
     const qsizetype lineEnd = text_.indexOf(u'\n', cut - 1);
-    if (lineEnd >= 0 && lineEnd + 1 <= text_.size() - keep / 2) {
+    if (lineEnd >= 0 && lineEnd + 1 < text_.size() && lineEnd + 1 <= total - keep / 2) {
         cut = lineEnd + 1; // whole lines, unless the line is huge
     } else if (text_[cut - 1] == u'\r' || text_[cut - 1].isHighSurrogate()) {
         ++cut; // never between the halves of a pair
@@ -123,8 +160,13 @@ void TranscriptBox::trimToBound()
     QTextCursor start(document());
     start.setPosition(static_cast<int>(viewCut), QTextCursor::KeepAnchor);
     start.removeSelectedText();
-    text_.remove(0, cut);
+    // Moved down in place within one buffer of the bound's size, so the
+    // string never grows past it and no fresh memory is touched.
+    if (text_.capacity() < maxChars_)
+        text_.reserve(maxChars_);
+    std::copy(text_.cbegin() + cut, text_.cend(), text_.begin());
+    text_.truncate(text_.size() - cut);
     crlfPairs_ -= droppedPairs;
+    blockChars_ = document()->lastBlock().length() - 1;
 }
-
 } // namespace platform

@@ -27,19 +27,24 @@ public:
     void setMaxChars(qsizetype maxChars) { maxChars_ = maxChars; }
     qsizetype maxChars() const { return maxChars_; }
 
-    // What the view shows for a piece of text: line breaks (CR LF, lone CR,
-    // lone LF) as one break each, control characters as visible symbols, so
-    // nothing a peer sends can cut off or hide the rest of a line.
+    // What the view shows for a piece of text, as plain text: line breaks
+    // (CR LF, lone CR, lone LF) as one "\n" each, control characters as
+    // visible symbols, so nothing a peer sends can cut off or hide the rest.
     static QString viewText(const QString &text, bool afterCarriageReturn);
+    // Breaks of one append after its first start a new view block only once
+    // the block holds this many characters; the others are line separators.
+    static constexpr qsizetype GroupChars = 2048;
     // The view position of a text position.
     qsizetype viewPosition(qsizetype position) const;
 
 private:
-    void trimToBound();
+    void trimToBound(qsizetype incoming);
+    QString insertionText(const QString &text, bool afterCarriageReturn);
 
     QString text_;
     qsizetype crlfPairs_ = 0; // CR LF pairs in text_, each one view character
     qsizetype maxChars_ = 0;
+    qsizetype blockChars_ = 0; // characters in the view's last block
 };
 
 } // namespace platform

@@ -1,0 +1,197 @@
+// The transcript box: it keeps the exact text, CR LF and all, shows it line
+// for line, shows whatever a peer sends as text and nothing else, and keeps
+// the end in view after every append.
+#include "platform/textbox.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QtTest>
+
+using platform::TranscriptBox;
+
+namespace {
+
+const QString Greeting = QStringLiteral("Welcome To Chat!\r\n");
+
+// The lines the view really lays out, wrapping aside (the box is wide).
+QStringList shownLines(TranscriptBox &box)
+{
+    QStringList lines;
+    QAbstractTextDocumentLayout *layout = box.document()->documentLayout();
+    for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next()) {
+        layout->blockBoundingRect(block); // lays the block out
+        const QTextLayout *lineLayout = block.layout();
+        for (int i = 0; i < lineLayout->lineCount(); ++i) {
+            const QTextLine line = lineLayout->lineAt(i);
+            QString text = block.text().mid(line.textStart(), line.textLength());
+            if (text.endsWith(QChar::LineSeparator))
+                text.chop(1);
+            lines << text;
+        }
+    }
+    return lines;
+}
+
+} // namespace
+
+class TstTranscript : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void keepsExactTextAndShowsIt_data();
+    void keepsExactTextAndShowsIt();
+    void controlCharactersShowAsSymbols_data();
+    void controlCharactersShowAsSymbols();
+    void endStaysInView_data();
+    void endStaysInView();
+    void caretAtTextPosition_data();
+    void caretAtTextPosition();
+    void setTextStartsAfresh();
+};
+
+void TstTranscript::keepsExactTextAndShowsIt_data()
+{
+    QTest::addColumn<QStringList>("pieces");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("greeting") << QStringList{Greeting} << QStringList{"Welcome To Chat!", ""};
+    QTest::newRow("sent line") << QStringList{Greeting, "\r\nAnn: hi"}
+                               << QStringList{"Welcome To Chat!", "", "Ann: hi"};
+    QTest::newRow("received line") << QStringList{Greeting, "\r\n\r\nAnn: hi"}
+                                   << QStringList{"Welcome To Chat!", "", "", "Ann: hi"};
+    QTest::newRow("lone CR and lone LF") << QStringList{"a\rb\nc\r\rd\n\ne"}
+                                         << QStringList{"a", "b", "c", "", "d", "", "e"};
+    QTest::newRow("LF CR is two breaks") << QStringList{"a\n\rb"} << QStringList{"a", "", "b"};
+    QTest::newRow("CR LF split over two appends") << QStringList{"a\r", "\nb"} << QStringList{"a", "b"};
+    QTest::newRow("CR then LF text") << QStringList{"a\r", "b\n"} << QStringList{"a", "b", ""};
+    QTest::newRow("HTML-like text") << QStringList{"\r\nBob: <b>x</b>&amp;<br>"}
+                                    << QStringList{"", "Bob: <b>x</b>&amp;<br>"};
+    QTest::newRow("mixed scripts") << QStringList{"\r\n\u05e9\u05dc\u05d5\u05dd \U0001F600 \u20ac"}
+                                   << QStringList{"", "\u05e9\u05dc\u05d5\u05dd \U0001F600 \u20ac"};
+    QTest::newRow("paragraph and frame marks") << QStringList{QString::fromUtf16(u"a\u2029b\uFDD0c\uFDD1")}
+                                               << QStringList{"a\uFFFDb\uFFFDc\uFFFD"};
+    QStringList many;
+    QStringList manyLines{""};
+    QString flood;
+    for (int i = 0; i < 3000; ++i) {
+        flood += QStringLiteral("\r\nBob: line %1").arg(i);
+        manyLines << QStringLiteral("Bob: line %1").arg(i);
+    }
+    QTest::newRow("thousands of lines in one append") << QStringList{flood} << manyLines;
+}
+
+void TstTranscript::keepsExactTextAndShowsIt()
+{
+    QFETCH(QStringList, pieces);
+    QFETCH(QStringList, lines);
+    TranscriptBox box;
+    box.resize(4000, 300);
+    QString all;
+    for (const QString &piece : pieces) {
+        box.appendText(piece);
+        all += piece;
+    }
+    QCOMPARE(box.Text(), all);
+    QCOMPARE(box.document()->toPlainText(), TranscriptBox::viewText(all, false));
+    QCOMPARE(shownLines(box), lines);
+}
+
+void TstTranscript::controlCharactersShowAsSymbols_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("NUL") << QString::fromUtf16(u"a\0b", 3) << QStringLiteral("a\u2400b");
+    QTest::newRow("bell, escape, form feed") << QStringLiteral("\a\x1b[2J\f!") << QStringLiteral("\u2407\u241b[2J\u240c!");
+    QTest::newRow("vertical tab, backspace") << QStringLiteral("x\v\by") << QStringLiteral("x\u240b\u2408y");
+    QTest::newRow("DEL") << QStringLiteral("x\x7fy") << QStringLiteral("x\u2421y");
+    QTest::newRow("tab stays a tab") << QStringLiteral("x\ty") << QStringLiteral("x\ty");
+}
+
+void TstTranscript::controlCharactersShowAsSymbols()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    TranscriptBox box;
+    box.resize(4000, 300);
+    box.appendText(text + QStringLiteral(" and the rest"));
+    // The exact text keeps the character; the view shows a symbol and goes on.
+    QCOMPARE(box.Text(), text + QStringLiteral(" and the rest"));
+    QCOMPARE(shownLines(box), QStringList{shown + QStringLiteral(" and the rest")});
+}
+
+void TstTranscript::endStaysInView_data()
+{
+    QTest::addColumn<int>("appends");
+    QTest::addColumn<int>("linesPerAppend");
+    QTest::newRow("one line each") << 200 << 1;
+    QTest::newRow("big arrivals") << 10 << 2000;
+    QTest::newRow("one long line") << 1 << 0;
+}
+
+void TstTranscript::endStaysInView()
+{
+    QFETCH(int, appends);
+    QFETCH(int, linesPerAppend);
+    TranscriptBox box;
+    box.resize(337, 209);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    box.setText(Greeting);
+    for (int a = 0; a < appends; ++a) {
+        QString piece = linesPerAppend ? QString() : QStringLiteral("\r\n") + QString(20000, u'w');
+        for (int i = 0; i < linesPerAppend; ++i)
+            piece += QStringLiteral("\r\nAnn: line %1 %2").arg(a).arg(i);
+        box.appendText(piece);
+        box.setSelStart(box.Text().size());
+        QCOMPARE(box.textCursor().position(), box.document()->characterCount() - 1);
+        QCOMPARE(box.verticalScrollBar()->value(), box.verticalScrollBar()->maximum());
+    }
+    QVERIFY(box.verticalScrollBar()->maximum() > 0);
+    // The last line is on screen.
+    const QRect caret = box.cursorRect();
+    QVERIFY(box.viewport()->rect().contains(caret.center()));
+}
+
+void TstTranscript::caretAtTextPosition_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qsizetype>("position");
+    QTest::addColumn<int>("viewPosition");
+    const QString text = QStringLiteral("ab\r\ncd\ref\ngh");
+    QTest::newRow("start") << text << qsizetype(0) << 0;
+    QTest::newRow("before CR LF") << text << qsizetype(2) << 2;
+    QTest::newRow("between CR and LF") << text << qsizetype(3) << 3;
+    QTest::newRow("after CR LF") << text << qsizetype(4) << 3;
+    QTest::newRow("after lone CR") << text << qsizetype(7) << 6;
+    QTest::newRow("after lone LF") << text << qsizetype(10) << 9;
+    QTest::newRow("end") << text << qsizetype(12) << 11;
+    QTest::newRow("past the end") << text << qsizetype(99) << 11;
+}
+
+void TstTranscript::caretAtTextPosition()
+{
+    QFETCH(QString, text);
+    QFETCH(qsizetype, position);
+    QFETCH(int, viewPosition);
+    TranscriptBox box;
+    box.appendText(text);
+    box.setSelStart(position);
+    QCOMPARE(box.textCursor().position(), viewPosition);
+}
+
+void TstTranscript::setTextStartsAfresh()
+{
+    TranscriptBox box;
+    box.appendText(QStringLiteral("old\r"));
+    box.setText(QStringLiteral("\nnew\r\n"));
+    QCOMPARE(box.Text(), QStringLiteral("\nnew\r\n"));
+    // The old CR does not pair with the new LF.
+    QCOMPARE(box.document()->toPlainText(), QStringLiteral("\nnew\n"));
+    box.setSelStart(box.Text().size());
+    QCOMPARE(box.textCursor().position(), 5);
+}
+
+QTEST_MAIN(TstTranscript)
+#include "tst_transcript.moc"

@@ -8,6 +8,7 @@
 #include "support/testing.h"
 
 #include <QLabel>
+#include <QScreen>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTcpServer>
@@ -45,6 +46,7 @@ private slots:
     void clientStatusFollowsItsPeer();
     void greetingIsWrittenOnce();
     void windowHasItsFixedSize();
+    void controlsCarryTheirTips();
     void transcriptNeverKeepsTheFocus_data();
     void transcriptNeverKeepsTheFocus();
 };
@@ -71,6 +73,14 @@ void TstChatStatus::serverStatusFollowsItsPeer()
     QTRY_COMPARE(chat.Status->text(), QStringLiteral("Connected"));
     checkSendFollowsStatus(chat);
     QCOMPARE(chat.Winsock->State(), Winsock::sckConnected);
+
+    // One peer at a time: a second one is turned away and the first stays.
+    QTcpSocket intruder;
+    QSignalSpy turnedAway(&intruder, &QAbstractSocket::errorOccurred);
+    intruder.connectToHost(QHostAddress::LocalHost, port);
+    QTRY_COMPARE(turnedAway.count(), 1);
+    QCOMPARE(chat.Status->text(), QStringLiteral("Connected"));
+    QCOMPARE(peer.state(), QAbstractSocket::ConnectedState);
 
     if (abort)
         peer.abort();
@@ -128,9 +138,9 @@ void TstChatStatus::greetingIsWrittenOnce()
     QCOMPARE(chat.Status->text(), QString());
     QVERIFY(!chat.Command1->isEnabled());
 
-    // Two conversations, each bringing one line from the peer.
+    // Two conversations on the same port, each bringing one line from the peer.
+    const quint16 port = freeLowPort();
     for (const QString &line : {QStringLiteral("first"), QStringLiteral("second")}) {
-        const quint16 port = freeLowPort();
         connectFromSetup(*program, QStringLiteral("127.0.0.1"), port, QStringLiteral("Ann"), false);
         QTcpSocket peer;
         peer.connectToHost(QHostAddress::LocalHost, port);
@@ -159,6 +169,29 @@ void TstChatStatus::windowHasItsFixedSize()
     QCOMPARE(chat.size(), before);
     QCOMPARE(chat.client()->size(), QSize(357, 322));
     QVERIFY(!(chat.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(!chat.windowIcon().isNull());
+    // Centred on the screen when first shown.
+    const QRect screen = chat.screen()->availableGeometry();
+    const QPoint offset = chat.frameGeometry().center() - screen.center();
+    QVERIFY2(offset.manhattanLength() <= 4, qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
+}
+
+void TstChatStatus::controlsCarryTheirTips()
+{
+    TestProgram program;
+    FormChat &chat = program->form<FormChat>();
+    QCOMPARE(chat.Caption(), QStringLiteral("ZAQ CHAT Chating"));
+    QCOMPARE(chat.Command1->text(), QStringLiteral("Send"));
+    const QList<std::pair<QWidget *, QString>> tips = {
+        {chat.Command1, QStringLiteral("Press On This Key To Send Your Message")},
+        {chat.Status, QStringLiteral("Current Status of Connection")},
+        {chat.ScreenMsg, QStringLiteral("This is Chat Room")},
+        {chat.MyMsg, QStringLiteral("Here Enter Your Message")},
+    };
+    for (const auto &[control, tip] : tips)
+        QCOMPARE(control->toolTip(), tip);
+    for (const char *name : {"Command1", "Status", "ScreenMsg", "MyMsg", "Welcome", "Winsock"})
+        QVERIFY2(chat.findChild<QObject *>(QLatin1String(name)), name);
 }
 
 void TstChatStatus::transcriptNeverKeepsTheFocus_data()

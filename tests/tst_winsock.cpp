@@ -102,6 +102,7 @@ private slots:
     void acceptOfAStaleRequestFails();
     void connectRaisesConnectedOnce();
     void closeOnAClosedEndpointDoesNothing();
+    void closeWhileConnectingGivesUpTheAttempt();
     void closeLetsThePeerSeeTheEnd_data();
     void closeLetsThePeerSeeTheEnd();
     void peerGoingRaisesClosedOnceAfterItsData_data();
@@ -111,7 +112,9 @@ private slots:
     void sendDataPutsExactlyTheUtf8OnTheWire();
     void sendDataWithoutConnectionFails_data();
     void sendDataWithoutConnectionFails();
+    void listenOnAPortInUseFails_data();
     void listenOnAPortInUseFails();
+    void peerThatSpeaksAndLeavesAtOnceIsHeardOut();
     void failedConnectIsReported_data();
     void failedConnectIsReported();
 };
@@ -224,6 +227,27 @@ void TstWinsock::closeOnAClosedEndpointDoesNothing()
     QCOMPARE(endpoint.State(), Winsock::sckClosed);
     QCoreApplication::processEvents();
     QCOMPARE(closed.count(), 0);
+    QCOMPARE(failed.count(), 0);
+}
+
+void TstWinsock::closeWhileConnectingGivesUpTheAttempt()
+{
+    QTcpServer raw;
+    QVERIFY(raw.listen(QHostAddress::LocalHost, 0));
+    Winsock endpoint;
+    QSignalSpy connected(&endpoint, &Winsock::connected);
+    QSignalSpy failed(&endpoint, &Winsock::errorOccurred);
+    endpoint.setRemoteHost(QStringLiteral("127.0.0.1"));
+    endpoint.setRemotePort(raw.serverPort());
+    endpoint.Connect();
+    endpoint.Close();
+    QCOMPARE(endpoint.State(), Winsock::sckClosed);
+    // On loopback the handshake is already done: the server has a peer that
+    // must go now, not linger as a half-open conversation.
+    QVERIFY(raw.waitForNewConnection(5000));
+    std::unique_ptr<QTcpSocket> peer(raw.nextPendingConnection());
+    QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, 2000);
+    QCOMPARE(connected.count(), 0);
     QCOMPARE(failed.count(), 0);
 }
 
@@ -414,10 +438,19 @@ void TstWinsock::sendDataWithoutConnectionFails()
     }
 }
 
+void TstWinsock::listenOnAPortInUseFails_data()
+{
+    QTest::addColumn<QHostAddress>("holderAddress");
+    QTest::newRow("held on every address") << QHostAddress(QHostAddress::Any);
+    QTest::newRow("held on IPv4 only") << QHostAddress(QHostAddress::AnyIPv4);
+    QTest::newRow("held on loopback only") << QHostAddress(QHostAddress::LocalHost);
+}
+
 void TstWinsock::listenOnAPortInUseFails()
 {
+    QFETCH(QHostAddress, holderAddress);
     QTcpServer holder;
-    QVERIFY(holder.listen(QHostAddress::Any, 0));
+    QVERIFY(holder.listen(holderAddress, 0));
     Winsock endpoint;
     endpoint.setLocalPort(holder.serverPort());
     try {
@@ -432,6 +465,28 @@ void TstWinsock::listenOnAPortInUseFails()
     endpoint.setLocalPort(0);
     endpoint.Listen();
     QCOMPARE(endpoint.State(), Winsock::sckListening);
+}
+
+void TstWinsock::peerThatSpeaksAndLeavesAtOnceIsHeardOut()
+{
+    Conversation c;
+    c.collect();
+    Winsock *endpoint = c.endpoint.get();
+    connect(endpoint, &Winsock::connectionRequest, endpoint, [endpoint](qint32 id) {
+        endpoint->Close();
+        endpoint->Accept(id);
+    });
+    endpoint->setLocalPort(0);
+    endpoint->Listen();
+    QTcpSocket peer;
+    peer.connectToHost(QHostAddress::LocalHost, quint16(endpoint->LocalPort()));
+    QVERIFY(peer.waitForConnected(10000));
+    // All of it is sent before the endpoint has even raised the request.
+    peer.write("\r\nEve: hello and goodbye");
+    peer.disconnectFromHost();
+    QTRY_COMPARE(c.closedCount, 1);
+    QCOMPARE(c.received, QStringLiteral("\r\nEve: hello and goodbye"));
+    QCOMPARE(c.receivedAtClose, c.received.size());
 }
 
 void TstWinsock::failedConnectIsReported_data()

@@ -133,7 +133,9 @@ void Winsock::dropSocket(QTcpSocket *socket, bool graceful)
         socket->deleteLater();
         return;
     }
-    if (graceful) {
+    // Only a conversation winds down; an attempt still connecting is given up
+    // at once, or the server would hold a half-open peer for seconds.
+    if (graceful && socket->state() == QAbstractSocket::ClosingState) {
         // Let a slow peer take the rest, but not for ever.
         connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
         QTimer::singleShot(5000, socket, [socket] {

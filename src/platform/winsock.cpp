@@ -2,6 +2,7 @@
 
 #include "platform/error.h"
 
+#include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -104,6 +105,7 @@ void Winsock::Close()
     peerGone_ = false;
     closeRaised_ = false;
     readScheduled_ = false;
+    chunkBytes_ = ReadChunkBytes / 4;
     decoder_.reset();
     inbox_.clear();
     if (connectTimer_) {
@@ -261,7 +263,7 @@ void Winsock::adoptSocket(QTcpSocket *socket)
 {
     socket_ = socket;
     // Bounded, so a peer that floods us is slowed by TCP instead of filling memory.
-    socket->setReadBufferSize(4 * ReadChunkBytes);
+    socket->setReadBufferSize(ReadBufferBytes);
     connect(socket, &QIODevice::readyRead, this, &Winsock::scheduleRead);
     connect(socket, &QAbstractSocket::disconnected, this, &Winsock::onPeerGone);
     connect(socket, &QAbstractSocket::errorOccurred, this, &Winsock::onSocketError);
@@ -341,13 +343,16 @@ void Winsock::readChunk()
     if (!socket_)
         return;
     const quint64 generation = generation_;
-    const QByteArray bytes = socket_->read(ReadChunkBytes);
+    const QByteArray bytes = socket_->read(chunkBytes_);
     if (!bytes.isEmpty()) {
         inbox_ += decoder_.decode(bytes);
+        QElapsedTimer busy;
+        busy.start();
         if (!inbox_.isEmpty())
             emit dataArrival(static_cast<qint32>(bytes.size()));
         if (generation != generation_ || !socket_)
             return;
+        fitChunk(busy.elapsed(), bytes.size());
     }
     if (socket_->bytesAvailable() > 0) {
         scheduleRead();
@@ -367,13 +372,25 @@ void Winsock::readChunk()
     emit closed();
 }
 
+void Winsock::fitChunk(qint64 elapsedMs, qint64 bytesRead)
+{
+    // Halve when the receiver took too long, double while a full chunk is cheap.
+    if (elapsedMs > ArrivalBudgetMs)
+        chunkBytes_ = std::max(MinReadChunkBytes, chunkBytes_ / 2);
+    else if (elapsedMs < ArrivalBudgetMs / 4 && bytesRead == chunkBytes_)
+        chunkBytes_ = std::min(ReadChunkBytes, chunkBytes_ * 2);
+}
+
 void Winsock::SendData(const QString &data)
 {
     if (!socket_ || peerGone_ || socket_->state() != QAbstractSocket::ConnectedState)
         throw Error(err::WrongProtocolOrState,
                     QStringLiteral("The message could not be sent: there is no connection."),
                     QStringLiteral("Use Chat, Reconnect to start a new conversation."));
-    socket_->write(data.toUtf8());
+    if (socket_->write(data.toUtf8()) < 0)
+        throw Error(err::WrongProtocolOrState,
+                    QStringLiteral("The message could not be sent: %1.").arg(socket_->errorString()),
+                    QStringLiteral("Use Chat, Reconnect to start a new conversation."));
 }
 
 void Winsock::GetData(QString &data)

@@ -71,8 +71,14 @@ public:
     // How long a connection attempt may take before it is given up.
     static constexpr int ConnectTimeoutMs = 30000;
     // The most bytes taken from the connection per data arrival, so a flood
-    // leaves room for the window between arrivals.
+    // leaves room for the window between arrivals. Each arrival takes less
+    // when the last one kept the receiver busy for longer than ArrivalBudgetMs.
     static constexpr qint64 ReadChunkBytes = 256 * 1024;
+    static constexpr qint64 MinReadChunkBytes = 8 * 1024;
+    static constexpr int ArrivalBudgetMs = 20;
+    // What the socket may buffer beyond the chunk being read; the rest waits
+    // in the kernel and TCP slows the peer down.
+    static constexpr qint64 ReadBufferBytes = 4 * ReadChunkBytes;
 
 signals:
     void connected();
@@ -91,6 +97,7 @@ private:
     void onPeerGone();
     void scheduleRead();
     void readChunk();
+    void fitChunk(qint64 elapsedMs, qint64 bytesRead);
     void failConnect(qint32 number, const QString &description);
     void dropSocket(QTcpSocket *socket, bool graceful);
     static void tuneConnection(QTcpSocket *socket);
@@ -113,6 +120,7 @@ private:
     bool closeRaised_ = false;
     bool readScheduled_ = false;
     quint64 generation_ = 0;
+    qint64 chunkBytes_ = ReadChunkBytes / 4;
 };
 
 } // namespace platform

@@ -37,11 +37,15 @@ quint16 freeLowPort()
 
 void typeText(QWidget *control, const QString &text)
 {
-    for (QChar c : text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        // A surrogate pair is one character and goes as one key.
+        const qsizetype length = c.isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
         if (c.unicode() < 0x80)
             QTest::keyClick(control, c.toLatin1());
         else
-            QTest::sendKeyEvent(QTest::Click, control, Qt::Key_unknown, QString(c), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Click, control, Qt::Key_unknown, text.sliced(i, length), Qt::NoModifier);
+        i += length - 1;
     }
 }
 

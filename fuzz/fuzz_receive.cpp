@@ -1,0 +1,123 @@
+// libFuzzer harness for the receive path: bytes from a peer, cut into
+// arrivals at points the fuzzer chooses, go through the UTF-8 stream decoder
+// into the transcript the way the chat window takes them. Checks:
+//  - the arrivals joined equal the bytes decoded at once (nothing lost,
+//    nothing doubled, a split character shown whole);
+//  - the transcript's exact text is the greeting and CR LF before each
+//    arrival, or the newest part of that when the transcript is bounded;
+//  - the view shows exactly what TranscriptBox::viewText makes of that text.
+//
+// Input layout: byte 0 = number of cuts (low 4 bits) and whether to bound the
+// transcript (bit 7); byte 1 = the bound beyond the greeting; then one byte per cut giving
+// the length of that arrival; the rest is what the peer sent.
+
+#include "platform/textbox.h"
+#include "platform/utf8stream.h"
+
+#include <QApplication>
+#include <QStringDecoder>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+using platform::TranscriptBox;
+using platform::Utf8Stream;
+
+namespace {
+
+const QString Greeting = QStringLiteral("Welcome To Chat!\r\n");
+const QString CrLf = QStringLiteral("\r\n");
+
+TranscriptBox *box = nullptr;
+
+// A decoder written apart from the one under test: every byte order mark is text.
+QString decodeAtOnce(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
+// The view's characters, block and line breaks as LF, nothing else normalised
+// (toPlainText would also turn no-break spaces into blanks).
+QString viewOf(const QTextDocument &document)
+{
+    QString text;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (block != document.begin())
+            text += u'\n';
+        text += block.text();
+    }
+    text.replace(QChar::LineSeparator, u'\n');
+    return text;
+}
+
+[[noreturn]] void fail(const char *what, const QString &expected, const QString &actual)
+{
+    std::fprintf(stderr, "receive path: %s\nexpected %lld chars: %s\nactual   %lld chars: %s\n", what,
+                 static_cast<long long>(expected.size()), qPrintable(expected.left(200).toHtmlEscaped()),
+                 static_cast<long long>(actual.size()), qPrintable(actual.left(200).toHtmlEscaped()));
+    std::abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "fuzz_receive";
+    static char *argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    box = new TranscriptBox;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    const QByteArrayView input(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
+    const int cuts = input[0] & 0x0F;
+    const bool bounded = (input[0] & 0x80) != 0;
+    const qsizetype bound = Greeting.size() + 2 + static_cast<unsigned char>(input[1]);
+    qsizetype at = std::min<qsizetype>(2 + cuts, input.size());
+    const QByteArrayView lengths = input.sliced(2, at - 2);
+    const QByteArrayView sent = input.sliced(at);
+
+    box->setMaxChars(0);
+    box->setText(Greeting);
+    box->setMaxChars(bounded ? bound : 0);
+    Utf8Stream stream;
+    QString joined, whole = Greeting;
+    auto arrive = [&](const QString &text) {
+        if (text.isEmpty())
+            return;
+        joined += text;
+        whole += CrLf + text;
+        box->appendText(CrLf + text);
+    };
+    at = 0;
+    for (const char length : lengths) {
+        const qsizetype n = std::min<qsizetype>(static_cast<unsigned char>(length), sent.size() - at);
+        arrive(stream.decode(sent.sliced(at, n)));
+        at += n;
+    }
+    arrive(stream.decode(sent.sliced(at)));
+    arrive(stream.finish());
+
+    const QString once = decodeAtOnce(sent);
+    if (joined != once)
+        fail("arrivals differ from decoding at once", once, joined);
+    const QString &kept = box->Text();
+    if (bounded ? !whole.endsWith(kept) || kept.size() > bound : kept != whole)
+        fail("transcript text", whole, kept);
+    const QString shown = viewOf(*box->document());
+    const QString view = TranscriptBox::viewText(kept, false);
+    if (shown != view)
+        fail("view differs from the text", view, shown);
+    return 0;
+}

@@ -151,6 +151,24 @@ if [ -x "$r/bin/ZAQCHAT" ]; then
     cat "$tmp/run.log" >&2
     fail "packaged ZAQCHAT exited with status $status"
   fi
+  # On a real X server too: the xcb plugin and the fonts it needs are found.
+  if command -v xvfb-run >/dev/null; then
+    set +e
+    (cd "$tmp" && HOME="$tmp" QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
+      timeout 3 "$r/bin/ZAQCHAT" >"$tmp/xrun.log" 2>&1)
+    status=$?
+    set -e
+    if [ "$status" -eq 124 ]; then
+      note "packaged ZAQCHAT ran for 3 s on Xvfb (QT_QPA_PLATFORM=xcb)"
+    elif [ "$status" -eq 0 ]; then
+      note "packaged ZAQCHAT exited cleanly on Xvfb (QT_QPA_PLATFORM=xcb)"
+    else
+      cat "$tmp/xrun.log" >&2
+      fail "packaged ZAQCHAT exited with status $status on Xvfb"
+    fi
+  else
+    note "xvfb-run not installed, the start on an X server was skipped"
+  fi
 fi
 
 finish

@@ -246,20 +246,18 @@ void TstHardening::lostPeer_data()
     QTest::addColumn<bool>("programListens");
     QTest::addColumn<int>("going");
     QTest::addColumn<QByteArray>("sent");
-    QTest::addColumn<QString>("shownEnd");
 
     const QByteArray lines = "\r\nEve: one\r\nEve: two";
     const QByteArray big = chatLines(3 << 20);
     for (bool listens : {true, false}) {
         const char *side = listens ? "server: " : "client: ";
-        QTest::addRow("%sreset", side) << listens << int(Going::Reset) << lines << QStringLiteral("Eve: two");
-        QTest::addRow("%sreset after 3 MB", side) << listens << int(Going::Reset) << big
-                                                   << QString::fromUtf8(big.right(40));
+        QTest::addRow("%sreset", side) << listens << int(Going::Reset) << lines;
+        QTest::addRow("%sreset after 3 MB", side) << listens << int(Going::Reset) << big;
+        // The incomplete character at the end shows as U+FFFD.
         QTest::addRow("%sclose in the middle of a line", side)
-            << listens << int(Going::CloseMidLine) << lines + "\r\nEve: caf\xC3" << QStringLiteral("\uFFFD");
-        QTest::addRow("%sclose after 3 MB", side) << listens << int(Going::CloseMidLine) << big
-                                                   << QString::fromUtf8(big.right(40));
-        QTest::addRow("%shalf-close", side) << listens << int(Going::HalfClose) << lines << QStringLiteral("Eve: two");
+            << listens << int(Going::CloseMidLine) << lines + "\r\nEve: caf\xC3";
+        QTest::addRow("%sclose after 3 MB", side) << listens << int(Going::CloseMidLine) << big;
+        QTest::addRow("%shalf-close", side) << listens << int(Going::HalfClose) << lines;
     }
 }
 
@@ -268,7 +266,6 @@ void TstHardening::lostPeer()
     QFETCH(bool, programListens);
     QFETCH(int, going);
     QFETCH(QByteArray, sent);
-    QFETCH(QString, shownEnd);
 
     TestProgram program;
     FormChat &chat = program->form<FormChat>();
@@ -320,7 +317,6 @@ void TstHardening::lostPeer()
     QTRY_COMPARE_WITH_TIMEOUT(chat.Status->text(), QStringLiteral("Disconnected"), 20000);
     QCOMPARE(closes.count(), 1);
     QCOMPARE(arrivals.joined, QString::fromUtf8(sent));
-    QVERIFY(chat.ScreenMsg->Text().endsWith(shownEnd));
     QCOMPARE(chat.ScreenMsg->Text(), arrivals.transcript());
     QVERIFY(!chat.Command1->isEnabled());
     QVERIFY(!closes.wait(200));

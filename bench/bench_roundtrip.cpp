@@ -59,7 +59,7 @@ Percentiles rawPingPong()
     QObject::connect(&client, &QIODevice::readyRead, [&] {
         client.readAll();
         trips.push_back(clock.nsecsElapsed());
-        if (trips.size() == Trips) {
+        if (int(trips.size()) == Trips) {
             loop.quit();
             return;
         }
@@ -108,7 +108,7 @@ Percentiles chatRoundTrip()
     });
     QObject::connect(annChat.Winsock, &platform::Winsock::dataArrival, [&] {
         trips.push_back(clock.nsecsElapsed());
-        if (trips.size() == Trips) {
+        if (int(trips.size()) == Trips) {
             loop.quit();
             return;
         }

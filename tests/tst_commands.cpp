@@ -96,6 +96,8 @@ private slots:
     void disconnectTwiceIsHarmless();
     void peerSeesTheGoing_data();
     void peerSeesTheGoing();
+    void leavingWhileConnectingFreesTheServer_data();
+    void leavingWhileConnectingFreesTheServer();
     void exitClosesTheSocketThenEnds_data();
     void exitClosesTheSocketThenEnds();
     void shortcutsWorkFromTheInputBox_data();
@@ -299,6 +301,31 @@ void TstCommands::peerSeesTheGoing()
     QCOMPARE(other.endCount, 0);
     QCOMPARE(actor.boxes.size(), 0);
     QCOMPARE(other.boxes.size(), 0);
+}
+
+void TstCommands::leavingWhileConnectingFreesTheServer_data()
+{
+    QTest::addColumn<QString>("action");
+    for (const char *action : {"mnuCD", "mnuCR", "mnuCE"})
+        QTest::newRow(action) << QString::fromLatin1(action);
+}
+
+void TstCommands::leavingWhileConnectingFreesTheServer()
+{
+    QFETCH(QString, action);
+    TestProgram server, client;
+    const quint16 port = freeLowPort();
+    connectFromSetup(*server, QStringLiteral("127.0.0.1"), port, QStringLiteral("Ann"), false);
+    connectFromSetup(*client, QStringLiteral("127.0.0.1"), port, QStringLiteral("Bob"), true);
+    // Before the client has heard that its attempt went through.
+    QCOMPARE(client->form<FormChat>().Status->text(), QStringLiteral("Connecting..."));
+    act(client->form<FormChat>(), action);
+    // The server may take the half-made connection, but must see it go at once.
+    QTRY_COMPARE_WITH_TIMEOUT(server->form<FormChat>().Status->text(), QStringLiteral("Disconnected"), 2500);
+    if (action != QLatin1String("mnuCE"))
+        checkStatus(client->form<FormChat>(), QStringLiteral("Disconnected"));
+    QCOMPARE(client.boxes.size(), 0);
+    QCOMPARE(server.boxes.size(), 0);
 }
 
 void TstCommands::exitClosesTheSocketThenEnds_data()

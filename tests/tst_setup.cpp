@@ -291,6 +291,15 @@ void TstSetup::failedClientConnectionIsReported()
     QCOMPARE(c.chat().Status->text(), QStringLiteral("Disconnected"));
     QVERIFY(!c.chat().Command1->isEnabled());
     QCOMPARE(c.chat().Winsock->State(), Winsock::sckClosed);
+
+    // The server comes up late; Reconnect and Connect again find it.
+    QTcpServer late;
+    QVERIFY(late.listen(QHostAddress::Any, c.setup.PortNum->text().toUShort()));
+    c.chat().mnuCR->trigger();
+    c.connect();
+    QTRY_COMPARE(c.chat().Status->text(), QStringLiteral("Connected"));
+    QCOMPARE(c.chat().Caption(), Base + QStringLiteral(" as CLIENT"));
+    QCOMPARE(c.program.boxes.size(), 1);
 }
 
 void TstSetup::closingSetupEndsTheProgram_data()

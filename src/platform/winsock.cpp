@@ -1,59 +1,14 @@
 #include "platform/winsock.h"
 
 #include "platform/error.h"
+#include "platform/sockethelpers.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
-#ifdef Q_OS_LINUX
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#endif
-
 namespace platform {
-
-namespace {
-
-// Plain words for why a connection attempt failed.
-QString describeConnectFailure(QAbstractSocket::SocketError error, const QString &host, qint32 port,
-                               qint32 *number)
-{
-    switch (error) {
-    case QAbstractSocket::ConnectionRefusedError:
-        *number = err::ConnectionRefused;
-        return QStringLiteral("%1 refused the connection on port %2: nobody is listening there. "
-                              "Ask the other person to connect as server first, check the port, then try again.")
-            .arg(host)
-            .arg(port);
-    case QAbstractSocket::HostNotFoundError:
-        *number = err::HostNotFound;
-        return QStringLiteral("The computer \"%1\" could not be found. "
-                              "Check the Remote Computer IP field and try again.")
-            .arg(host);
-    case QAbstractSocket::SocketTimeoutError:
-        *number = err::TimedOut;
-        return QStringLiteral("%1 did not answer on port %2. "
-                              "Check the address, the port and the network, then try again.")
-            .arg(host)
-            .arg(port);
-    case QAbstractSocket::NetworkError:
-        *number = err::NetworkUnreachable;
-        return QStringLiteral("%1 cannot be reached from this computer's network. "
-                              "Check the address and the network connection, then try again.")
-            .arg(host);
-    default:
-        *number = err::Unexpected;
-        return QStringLiteral("The connection to %1 on port %2 could not be made. "
-                              "Check the address and port, then try again.")
-            .arg(host)
-            .arg(port);
-    }
-}
-
-} // namespace
 
 Winsock::Winsock(QObject *parent) : QObject(parent) {}
 
@@ -64,18 +19,12 @@ Winsock::~Winsock()
 
 void Winsock::setLocalPort(qint32 port)
 {
-    if (port < 0 || port > 65535)
-        throw Error(err::InvalidPropertyValue, QStringLiteral("%1 is not a port number.").arg(port),
-                    QStringLiteral("Use a port from 1 to 9999."));
-    localPort_ = port;
+    localPort_ = checkedPort(port);
 }
 
 void Winsock::setRemotePort(qint32 port)
 {
-    if (port < 0 || port > 65535)
-        throw Error(err::InvalidPropertyValue, QStringLiteral("%1 is not a port number.").arg(port),
-                    QStringLiteral("Use a port from 1 to 9999."));
-    remotePort_ = port;
+    remotePort_ = checkedPort(port);
 }
 
 qint16 Winsock::State() const
@@ -108,9 +57,8 @@ void Winsock::Close()
     chunkBytes_ = ReadChunkBytes / 4;
     decoder_.reset();
     inbox_.clear();
-    if (connectTimer_) {
+    if (connectTimer_)
         connectTimer_->stop();
-    }
     if (server_) {
         // Stops listening; connections it queued but nobody accepted are dropped.
         server_->close();
@@ -153,9 +101,7 @@ void Winsock::dropSocket(QTcpSocket *socket, bool graceful)
 void Winsock::Listen()
 {
     if (server_ || socket_)
-        throw Error(err::WrongProtocolOrState,
-                    QStringLiteral("The connection is already in use."),
-                    QStringLiteral("Close the conversation first (Disconnect), then try again."));
+        throw endpointBusy();
     failed_ = false;
     auto *server = new QTcpServer(this);
     // Every local address, IPv4 and IPv6.
@@ -163,21 +109,7 @@ void Winsock::Listen()
         const QAbstractSocket::SocketError error = server->serverError();
         const QString reason = server->errorString();
         delete server;
-        if (error == QAbstractSocket::SocketAccessError)
-            throw Error(err::AccessDenied,
-                        QStringLiteral("Listening on port %1 was refused: on this computer that port "
-                                       "needs administrator rights.")
-                            .arg(localPort_),
-                        QStringLiteral("Choose a port from 1024 to 9999 in the Port Number field "
-                                       "and press Connect again."));
-        if (error == QAbstractSocket::AddressInUseError)
-            throw Error(err::AddressInUse,
-                        QStringLiteral("Port %1 is already in use by another program.").arg(localPort_),
-                        QStringLiteral("Close that program, or choose another port in the Port Number "
-                                       "field and press Connect again."));
-        throw Error(err::Unexpected,
-                    QStringLiteral("Listening on port %1 failed: %2.").arg(localPort_).arg(reason),
-                    QStringLiteral("Choose another port in the Port Number field and press Connect again."));
+        throw listenFailure(error, localPort_, reason);
     }
     // Peers are taken one at a time as their requests are raised.
     server->setMaxPendingConnections(30);
@@ -222,9 +154,7 @@ void Winsock::Accept(qint32 requestID)
 void Winsock::Connect()
 {
     if (server_ || socket_)
-        throw Error(err::WrongProtocolOrState,
-                    QStringLiteral("The connection is already in use."),
-                    QStringLiteral("Close the conversation first (Disconnect), then try again."));
+        throw endpointBusy();
     failed_ = false;
     const QString host = remoteHost_.trimmed();
     if (host.isEmpty()) {
@@ -269,23 +199,6 @@ void Winsock::adoptSocket(QTcpSocket *socket)
     connect(socket, &QAbstractSocket::errorOccurred, this, &Winsock::onSocketError);
     if (socket->state() == QAbstractSocket::ConnectedState)
         tuneConnection(socket);
-}
-
-void Winsock::tuneConnection(QTcpSocket *socket)
-{
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-#ifdef Q_OS_LINUX
-    // A peer that vanishes without a word is noticed within about a minute.
-    const int fd = static_cast<int>(socket->socketDescriptor());
-    if (fd >= 0) {
-        const int idle = 30, interval = 5, count = 6, userTimeoutMs = 60000;
-        setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
-        setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
-        setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
-        setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeoutMs, sizeof userTimeoutMs);
-    }
-#endif
 }
 
 void Winsock::onSocketError(QAbstractSocket::SocketError error)

@@ -100,7 +100,6 @@ private:
     void fitChunk(qint64 elapsedMs, qint64 bytesRead);
     void failConnect(qint32 number, const QString &description);
     void dropSocket(QTcpSocket *socket, bool graceful);
-    static void tuneConnection(QTcpSocket *socket);
 
     qint32 localPort_ = 0;
     QString remoteHost_;

@@ -30,7 +30,8 @@ status=0
   -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=4096 -timeout=10 \
   -artifact_prefix="$work/crashes/" -print_final_stats=1 2>"$work/log" || status=$?
 
-grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|#[0-9]+ +DONE)' "$work/log" || true
+grep -aE '^(stat::number_of_executed_units|stat::peak_rss_mb)' "$work/log" || true
+echo
 if [ "$status" -ne 0 ] || ls "$work/crashes/"* >/dev/null 2>&1; then
   tail -n 60 "$work/log"
   echo "fuzz.sh: the receive path failed; inputs kept in $work/crashes" >&2

@@ -25,7 +25,7 @@ public:
 
     // The most characters the transcript keeps; older lines are dropped
     // from its start, so a flood cannot exhaust memory.
-    static constexpr qsizetype TranscriptBound = qsizetype(32) * 1024 * 1024;
+    static constexpr qsizetype TranscriptBound = qsizetype(4) * 1024 * 1024;
 
     QPushButton *Command1;
     QLabel *Status;

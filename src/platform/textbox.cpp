@@ -143,9 +143,10 @@ void TranscriptBox::trimToBound(qsizetype incoming)
     const qsizetype total = text_.size() + incoming;
     if (maxChars_ <= 0 || total <= maxChars_)
         return;
-    // Drop whole lines from the start, down to seven eighths of the bound so
-    // that trimming happens rarely and costs little per character kept.
-    const qsizetype keep = maxChars_ - maxChars_ / 8;
+    // Drop whole lines from the start, down to five eighths of the bound:
+    // each trim copies what is kept, so trimming rarely keeps that cheap per
+    // character received.
+    const qsizetype keep = maxChars_ / 8 * 5;
     qsizetype cut = total - keep;
     if (cut >= text_.size())
         return; // the piece alone nearly fills the bound: trimmed once it is in

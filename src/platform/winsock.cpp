@@ -194,7 +194,12 @@ void Winsock::adoptSocket(QTcpSocket *socket)
     socket_ = socket;
     // Bounded, so a peer that floods us is slowed by TCP instead of filling memory.
     socket->setReadBufferSize(ReadBufferBytes);
-    connect(socket, &QIODevice::readyRead, this, &Winsock::scheduleRead);
+    // The first chunk is read at once, for the lowest latency; the rest of a
+    // burst is read one chunk per pass of the event loop.
+    connect(socket, &QIODevice::readyRead, this, [this] {
+        if (!readScheduled_)
+            readChunk();
+    });
     connect(socket, &QAbstractSocket::disconnected, this, &Winsock::onPeerGone);
     connect(socket, &QAbstractSocket::errorOccurred, this, &Winsock::onSocketError);
     if (socket->state() == QAbstractSocket::ConnectedState)
@@ -304,6 +309,8 @@ void Winsock::SendData(const QString &data)
         throw Error(err::WrongProtocolOrState,
                     QStringLiteral("The message could not be sent: %1.").arg(socket_->errorString()),
                     QStringLiteral("Use Chat, Reconnect to start a new conversation."));
+    // Out now, not after the window has repainted.
+    socket_->flush();
 }
 
 void Winsock::GetData(QString &data)

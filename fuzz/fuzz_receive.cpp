@@ -41,20 +41,6 @@ QString decodeAtOnce(QByteArrayView bytes)
     return decoder.decode(bytes);
 }
 
-// The view's characters, block and line breaks as LF, nothing else normalised
-// (toPlainText would also turn no-break spaces into blanks).
-QString viewOf(const QTextDocument &document)
-{
-    QString text;
-    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        if (block != document.begin())
-            text += u'\n';
-        text += block.text();
-    }
-    text.replace(QChar::LineSeparator, u'\n');
-    return text;
-}
-
 [[noreturn]] void fail(const char *what, const QString &expected, const QString &actual)
 {
     std::fprintf(stderr, "receive path: %s\nexpected %lld chars: %s\nactual   %lld chars: %s\n", what,
@@ -115,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString &kept = box->Text();
     if (bounded ? !whole.endsWith(kept) || kept.size() > bound : kept != whole)
         fail("transcript text", whole, kept);
-    const QString shown = viewOf(*box->document());
+    const QString shown = box->shownText();
     const QString view = TranscriptBox::viewText(kept, false);
     if (shown != view)
         fail("view differs from the text", view, shown);

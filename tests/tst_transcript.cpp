@@ -50,6 +50,8 @@ private slots:
     void caretAtTextPosition_data();
     void caretAtTextPosition();
     void setTextStartsAfresh();
+    void longRunsAreCutInTheViewOnly_data();
+    void longRunsAreCutInTheViewOnly();
 };
 
 void TstTranscript::keepsExactTextAndShowsIt_data()
@@ -191,6 +193,43 @@ void TstTranscript::setTextStartsAfresh()
     QCOMPARE(box.document()->toPlainText(), QStringLiteral("\nnew\n"));
     box.setSelStart(box.Text().size());
     QCOMPARE(box.textCursor().position(), 5);
+}
+
+void TstTranscript::longRunsAreCutInTheViewOnly_data()
+{
+    QTest::addColumn<QStringList>("pieces");
+    QTest::addColumn<qsizetype>("maxChars");
+    const QString run(3 * TranscriptBox::SoftBlockChars + 17, u'x');
+    QString emoji;
+    for (int i = 0; i < TranscriptBox::SoftBlockChars; ++i)
+        emoji += QStringLiteral("\U0001F600"); // never cut between the halves of a pair
+    QTest::newRow("one long line") << QStringList{QStringLiteral("\r\nAnn: ") + run} << qsizetype(0);
+    QTest::newRow("long line over arrivals") << QStringList{run, QStringLiteral("\r\n") + run, run} << qsizetype(0);
+    QTest::newRow("surrogate pairs") << QStringList{emoji} << qsizetype(0);
+    QTest::newRow("trimmed past cuts") << QStringList{run, run + QStringLiteral("\r\nshort\r\n"), run, run} << qsizetype(5 * TranscriptBox::SoftBlockChars);
+}
+
+void TstTranscript::longRunsAreCutInTheViewOnly()
+{
+    QFETCH(QStringList, pieces);
+    QFETCH(qsizetype, maxChars);
+    TranscriptBox box;
+    box.setMaxChars(maxChars);
+    QString all;
+    for (const QString &piece : pieces) {
+        box.appendText(piece);
+        all += piece;
+        // The text stays exact; the view shows it whole, its own cuts aside.
+        QVERIFY(all.endsWith(box.Text()));
+        QCOMPARE(box.shownText(), TranscriptBox::viewText(box.Text(), false));
+        box.setSelStart(box.Text().size());
+        QCOMPARE(box.textCursor().position(), box.document()->characterCount() - 1);
+    }
+    if (maxChars == 0)
+        QCOMPARE(box.Text(), all);
+    // No block is much longer than a cut apart, so none is laid out in one huge piece.
+    for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next())
+        QVERIFY(block.length() <= TranscriptBox::SoftBlockChars + 2);
 }
 
 QTEST_MAIN(TstTranscript)

@@ -36,14 +36,18 @@ TranscriptBox::TranscriptBox(QWidget *parent) : QPlainTextEdit(parent)
 namespace {
 
 // The view's text for a piece: breaks become `paragraph` where a new block
-// starts and `line` elsewhere; controls become visible symbols.
+// starts and `line` elsewhere; controls become visible symbols. With `cuts`,
+// long runs without a break are cut into blocks, and the text positions of
+// the cuts are added to it.
 QString mirror(const QString &text, bool afterCarriageReturn, char16_t line, char16_t paragraph,
-               qsizetype &blockChars, qsizetype groupChars)
+               qsizetype &blockChars, qsizetype groupChars, QList<TranscriptBox::Cut> *cuts = nullptr)
 {
-    QString view(text.size(), Qt::Uninitialized);
+    const qsizetype room = cuts ? text.size() / TranscriptBox::SoftBlockChars + 1 : 0;
+    QString view(text.size() + room, Qt::Uninitialized);
     char16_t *out = reinterpret_cast<char16_t *>(view.data());
     char16_t *const begin = out;
-    const char16_t *in = reinterpret_cast<const char16_t *>(text.constData());
+    const char16_t *const textBegin = reinterpret_cast<const char16_t *>(text.constData());
+    const char16_t *in = textBegin;
     const char16_t *const end = in + text.size();
     bool previousCr = afterCarriageReturn;
     bool firstBreak = true;
@@ -51,6 +55,11 @@ QString mirror(const QString &text, bool afterCarriageReturn, char16_t line, cha
     for (; in != end; ++in) {
         const char16_t u = *in;
         if (u >= 0x20 && u != 0x7F && (u < 0x2028 || (u > 0x2029 && (u < 0xFDD0 || u > 0xFDD1)))) {
+            if (cuts && (out - begin) - blockStart >= TranscriptBox::SoftBlockChars && !QChar::isLowSurrogate(u)) {
+                cuts->append({in - textBegin, out - begin}); // a long run: the view starts a block here
+                *out++ = paragraph;
+                blockStart = out - begin;
+            }
             *out++ = u; // the common case first
             previousCr = false;
             continue;
@@ -92,19 +101,41 @@ QString TranscriptBox::viewText(const QString &text, bool afterCarriageReturn)
     return mirror(text, afterCarriageReturn, u'\n', u'\n', blockChars, GroupChars);
 }
 
-QString TranscriptBox::insertionText(const QString &text, bool afterCarriageReturn)
+QString TranscriptBox::insertionText(const QString &text, bool afterCarriageReturn, QList<Cut> &cuts)
 {
     return mirror(text, afterCarriageReturn, QChar::LineSeparator, QChar::ParagraphSeparator, blockChars_,
-                  GroupChars);
+                  GroupChars, &cuts);
 }
 
 qsizetype TranscriptBox::viewPosition(qsizetype position) const
 {
     position = std::clamp<qsizetype>(position, 0, text_.size());
     if (position == text_.size())
-        return position - crlfPairs_;
-    // A position between CR and LF shows after the break the CR makes.
-    return position - countCrlf(QStringView(text_).first(position));
+        return position - crlfPairs_ + cuts_.size();
+    // A position between CR and LF shows after the break the CR makes; one
+    // at a cut shows after the cut.
+    const auto cutsBefore = std::upper_bound(cuts_.cbegin(), cuts_.cend(), trimmed_ + position) - cuts_.cbegin();
+    return position - countCrlf(QStringView(text_).first(position)) + cutsBefore;
+}
+
+void TranscriptBox::markCuts(int viewStart, const QList<Cut> &cuts)
+{
+    // A block the view cut from a long run continues its line: tagged so
+    // shownText() joins it to the one before without a break.
+    for (const Cut &cut : cuts)
+        document()->findBlock(viewStart + int(cut.view) + 1).setUserState(CutBlock);
+}
+
+QString TranscriptBox::shownText() const
+{
+    QString shown;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block != document()->begin() && block.userState() != CutBlock)
+            shown += u'\n';
+        shown += block.text();
+    }
+    shown.replace(QChar::LineSeparator, u'\n');
+    return shown;
 }
 
 void TranscriptBox::setText(const QString &text)
@@ -112,6 +143,8 @@ void TranscriptBox::setText(const QString &text)
     text_.clear();
     crlfPairs_ = 0;
     blockChars_ = 0;
+    cuts_.clear();
+    trimmed_ = 0;
     setPlainText(QString());
     appendText(text);
 }
@@ -123,10 +156,17 @@ void TranscriptBox::appendText(const QString &text)
     trimToBound(text.size());
     const bool afterCr = !text_.isEmpty() && text_.back() == u'\r';
     crlfPairs_ += countCrlf(text) + (afterCr && text.front() == u'\n' ? 1 : 0);
+    const qint64 pieceStart = trimmed_ + text_.size();
     text_ += text;
+    QList<Cut> cuts;
+    const QString view = insertionText(text, afterCr, cuts);
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
-    end.insertText(insertionText(text, afterCr));
+    const int viewStart = end.position();
+    end.insertText(view);
+    for (const Cut &cut : cuts)
+        cuts_.append(pieceStart + cut.text);
+    markCuts(viewStart, cuts);
     trimToBound(0);
 }
 
@@ -157,7 +197,8 @@ void TranscriptBox::trimToBound(qsizetype incoming)
         ++cut; // never between the halves of a pair
     }
     const qsizetype viewCut = viewPosition(cut);
-    const qsizetype droppedPairs = cut - viewCut;
+    const auto droppedCuts = std::upper_bound(cuts_.cbegin(), cuts_.cend(), trimmed_ + cut) - cuts_.cbegin();
+    const qsizetype droppedPairs = cut - viewCut + droppedCuts;
     QTextCursor start(document());
     start.setPosition(static_cast<int>(viewCut), QTextCursor::KeepAnchor);
     start.removeSelectedText();
@@ -168,6 +209,8 @@ void TranscriptBox::trimToBound(qsizetype incoming)
     std::copy(text_.cbegin() + cut, text_.cend(), text_.begin());
     text_.truncate(text_.size() - cut);
     crlfPairs_ -= droppedPairs;
+    cuts_.remove(0, droppedCuts);
+    trimmed_ += cut;
     blockChars_ = document()->lastBlock().length() - 1;
 }
 } // namespace platform

@@ -5,7 +5,7 @@
 // event-loop stall (a 1 ms timer's largest gap), resident memory before and
 // after, and throughput, each against an idle window measured in the same run.
 //
-// Usage: bench_hostile [--mb N] (default 100)
+// Usage: bench_hostile [--quick | --mb N] (default 100, quick 20)
 
 #include "chat/formchat.h"
 #include "platform/messagebox.h"
@@ -233,8 +233,8 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QTextStream out(stdout);
-    qint64 megabytes = 100;
     const QStringList args = app.arguments();
+    qint64 megabytes = args.contains(QStringLiteral("--quick")) ? 20 : 100;
     if (const qsizetype i = args.indexOf(QStringLiteral("--mb")); i >= 0 && i + 1 < args.size())
         megabytes = args.at(i + 1).toLongLong();
     const qint64 total = megabytes << 20;

@@ -7,11 +7,13 @@
 #                     against a reader that only counts bytes; stall and memory
 #   bench_roundtrip   Send -> the other's transcript -> Send back, p50/p99,
 #                     against a raw socket ping-pong
+#   bench_hostile     random-byte and chat-line floods, and a 1 MB line:
+#                     stalls against an idle window, memory
 # Pass --quick for shorter runs (fewer lines, 20 MB flood).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-benches=(bench_transcript bench_flood bench_roundtrip)
+benches=(bench_transcript bench_flood bench_roundtrip bench_hostile)
 
 cmake --preset release >/dev/null
 cmake --build --preset release --target "${benches[@]}"

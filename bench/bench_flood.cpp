@@ -3,6 +3,7 @@
 // against a reader that only counts the bytes. Also the longest stall of the
 // event loop during the flood and the resident memory per kept character.
 #include "chat/formchat.h"
+#include "support/measure.h"
 #include "platform/program.h"
 #include "platform/textbox.h"
 #include "platform/winsock.h"
@@ -35,66 +36,6 @@ QByteArray floodBlock()
     return block;
 }
 
-// Sends `total` bytes of chat lines to the port from a thread of its own, then closes.
-QThread *startSender(quint16 port, qint64 total)
-{
-    QThread *thread = QThread::create([port, total] {
-        const QByteArray block = floodBlock();
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        if (!socket.waitForConnected(10000))
-            qFatal("sender: no connection");
-        for (qint64 sent = 0; sent < total;) {
-            const qint64 n = std::min<qint64>(block.size(), total - sent);
-            socket.write(block.constData(), n);
-            sent += n;
-            while (socket.bytesToWrite() > 4 * block.size())
-                socket.waitForBytesWritten(10000);
-        }
-        while (socket.bytesToWrite() > 0)
-            socket.waitForBytesWritten(10000);
-        socket.disconnectFromHost();
-        if (socket.state() != QAbstractSocket::UnconnectedState)
-            socket.waitForDisconnected(10000);
-    });
-    thread->start();
-    return thread;
-}
-
-// The longest gap between the ticks of a 1 ms timer while it runs.
-class StallMeter
-{
-public:
-    StallMeter()
-    {
-        timer_.setInterval(1);
-        timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            longest_ = std::max(longest_, clock_.nsecsElapsed());
-            clock_.restart();
-        });
-        clock_.start();
-        timer_.start();
-    }
-    double longestMs() const { return longest_ / 1e6; }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 longest_ = 0;
-};
-
-qint64 residentBytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
-    }
-    return 0;
-}
 
 // Seconds for a reader that only counts the bytes.
 double countingReader(qint64 total)
@@ -110,7 +51,7 @@ double countingReader(qint64 total)
     });
     QElapsedTimer timer;
     timer.start();
-    QThread *sender = startSender(server.serverPort(), total);
+    QThread *sender = startSender(server.serverPort(), floodBlock(), total);
     loop.exec();
     const double seconds = timer.nsecsElapsed() / 1e9;
     sender->wait();
@@ -144,7 +85,7 @@ ChatFigures chatWindow(qint64 total)
     QObject::connect(chat.Winsock, &platform::Winsock::closed, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     QElapsedTimer timer;
     timer.start();
-    QThread *sender = startSender(static_cast<quint16>(chat.Winsock->LocalPort()), total);
+    QThread *sender = startSender(static_cast<quint16>(chat.Winsock->LocalPort()), floodBlock(), total);
     double stallMs = 0;
     {
         StallMeter meter;

@@ -8,6 +8,7 @@
 // Usage: bench_hostile [--quick | --mb N] (default 100, quick 20)
 
 #include "chat/formchat.h"
+#include "support/measure.h"
 #include "platform/messagebox.h"
 #include "platform/program.h"
 #include "platform/textbox.h"
@@ -30,51 +31,6 @@
 
 namespace {
 
-// Boxes would stop a benchmark; a box here is a failure.
-class FatalBoxes : public platform::MessageBoxService
-{
-public:
-    void show(const QString &prompt, int, const QString &, const QString &detail) override
-    {
-        qFatal("unexpected box: %s %s", qPrintable(prompt), qPrintable(detail));
-    }
-};
-
-qint64 residentBytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong() * 1024;
-    }
-    return 0;
-}
-
-// The longest gap between the ticks of a 1 ms timer while it lives.
-class StallMeter
-{
-public:
-    StallMeter()
-    {
-        timer_.setInterval(1);
-        timer_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            longest_ = std::max(longest_, clock_.nsecsElapsed());
-            clock_.restart();
-        });
-        clock_.start();
-        timer_.start();
-    }
-    double longestMs() const { return std::max(longest_, clock_.nsecsElapsed()) / 1e6; }
-
-private:
-    QTimer timer_;
-    QElapsedTimer clock_;
-    qint64 longest_ = 0;
-};
-
 QByteArray randomBlock()
 {
     QByteArray block(1 << 20, Qt::Uninitialized);
@@ -89,31 +45,6 @@ QByteArray chatLineBlock()
     for (int n = 0; block.size() < (1 << 20); ++n)
         block += "\r\nEve: line " + QByteArray::number(n) + " caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 <b>x</b>";
     return block;
-}
-
-// Sends `total` bytes made of `block` to the port from a thread of its own, then closes.
-QThread *startSender(quint16 port, QByteArray block, qint64 total)
-{
-    QThread *thread = QThread::create([port, block, total] {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        if (!socket.waitForConnected(10000))
-            qFatal("sender: no connection");
-        for (qint64 sent = 0; sent < total;) {
-            const qint64 n = std::min<qint64>(block.size(), total - sent);
-            socket.write(block.constData(), n);
-            sent += n;
-            while (socket.bytesToWrite() > 2 * block.size())
-                socket.waitForBytesWritten(10000);
-        }
-        while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(10000)) {
-        }
-        socket.disconnectFromHost();
-        if (socket.state() != QAbstractSocket::UnconnectedState)
-            socket.waitForDisconnected(30000);
-    });
-    thread->start();
-    return thread;
 }
 
 struct Figures

@@ -1,0 +1,39 @@
+#pragma once
+
+// What the benchmarks share: a stall meter, the resident memory, a flooding
+// peer, and a message box service that treats any box as a failure.
+
+#include "platform/messagebox.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QTimer>
+
+class QThread;
+
+// The longest gap between the ticks of a 1 ms timer while it lives.
+class StallMeter
+{
+public:
+    StallMeter();
+    double longestMs() const;
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 longest_ = 0;
+};
+
+// VmRSS of this process, in bytes (0 where /proc is not there).
+qint64 residentBytes();
+
+// Sends `total` bytes made of `block`, over and over, to a port on this
+// computer from a thread of its own, as fast as TCP takes them, then closes.
+QThread *startSender(quint16 port, QByteArray block, qint64 total);
+
+// A box would stop a benchmark: here it is a failure.
+class FatalBoxes : public platform::MessageBoxService
+{
+public:
+    void show(const QString &prompt, int style, const QString &title, const QString &detail) override;
+};

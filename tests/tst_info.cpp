@@ -60,6 +60,8 @@ private slots:
     void aboutBlockLinesAndPositions();
     void aboutPicture();
     void aboutReshowAndSystemClose();
+    void okAnswersEnterAndEscape_data();
+    void okAnswersEnterAndEscape();
     void windowsAsTheirTables_data();
     void windowsAsTheirTables();
 };
@@ -206,6 +208,33 @@ void TstInfo::aboutReshowAndSystemClose()
     QTRY_VERIFY(closed.isNull());
     chat.mnuOA->trigger();
     QCOMPARE(program->form<FormAbout>().printedLines().size(), 16);
+}
+
+void TstInfo::okAnswersEnterAndEscape_data()
+{
+    QTest::addColumn<bool>("about");
+    QTest::addColumn<int>("key");
+    QTest::newRow("help, Enter") << false << int(Qt::Key_Return);
+    QTest::newRow("help, Escape") << false << int(Qt::Key_Escape);
+    QTest::newRow("about, Enter") << true << int(Qt::Key_Return);
+    QTest::newRow("about, Escape") << true << int(Qt::Key_Escape);
+}
+
+void TstInfo::okAnswersEnterAndEscape()
+{
+    QFETCH(bool, about);
+    QFETCH(int, key);
+    TestProgram program;
+    platform::Form *window = about ? static_cast<platform::Form *>(&program->form<FormAbout>())
+                                   : &program->form<FormHelp>();
+    window->Show();
+    QApplication::setActiveWindow(window);
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    auto *ok = window->findChild<QPushButton *>(QStringLiteral("Command1"));
+    QTRY_COMPARE(QApplication::focusWidget(), ok);
+    QTest::keyClick(ok, Qt::Key(key));
+    QTRY_VERIFY(!window->isVisible());
+    QVERIFY(about ? program->isLoaded<FormAbout>() : program->isLoaded<FormHelp>()); // hidden, not unloaded
 }
 
 void TstInfo::windowsAsTheirTables_data()

@@ -31,6 +31,7 @@ FormAbout::FormAbout(Program &program) : Form(program, Border::FixedToolWindow)
     describe(Image1, QStringLiteral("ZAQ CHAT picture")); // a picture has no caption to name it
 
     setTabOrder({Command1, Label1, Label2});
+    makeDismissButton(Command1);
     wire(Command1, &QPushButton::clicked, &FormAbout::Command1_Click);
 }
 

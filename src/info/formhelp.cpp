@@ -19,6 +19,7 @@ FormHelp::FormHelp(Program &program) : Form(program, Border::FixedToolWindow)
     setColors(Label1, QColor(0, 0, 255));
 
     setTabOrder({Command1, Label1});
+    makeDismissButton(Command1);
     wire(Command1, &QPushButton::clicked, &FormHelp::Command1_Click);
 }
 

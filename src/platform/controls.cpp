@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace platform {
 
@@ -142,6 +143,13 @@ private:
 };
 
 } // namespace
+
+void makeDismissButton(QPushButton *ok)
+{
+    ok->setAutoDefault(true);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), ok->window());
+    QObject::connect(escape, &QShortcut::activated, ok, &QPushButton::click);
+}
 
 void letShortcutsThrough(QWidget *control, const QList<QKeySequence> &shortcuts)
 {

@@ -69,6 +69,10 @@ namespace platform {
 // for keys the control would otherwise keep for itself.
 void letShortcutsThrough(QWidget *control, const QList<QKeySequence> &shortcuts);
 
+// Makes a window's OK button answer Enter (while it has the focus) and
+// Escape (anywhere in its window), as people expect of an information window.
+void makeDismissButton(QPushButton *ok);
+
 // The whole number a field holds, from `min` to `max`; blanks around the
 // digits are allowed. Anything else is an Error that names the field.
 qint32 wholeNumber(const QString &text, const QString &field, qint32 min, qint32 max);

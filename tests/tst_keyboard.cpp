@@ -95,6 +95,15 @@ struct Conversation
     }
 };
 
+// Where the focus lands on each of `count` presses of Tab (or Shift+Tab).
+QStringList tabs(qsizetype count, bool back = false)
+{
+    QStringList went;
+    for (qsizetype i = 0; i < count; ++i)
+        went << tab(back);
+    return went;
+}
+
 } // namespace
 
 class TstKeyboard : public QObject
@@ -146,14 +155,8 @@ void TstKeyboard::setupTabOrder()
         QTest::keyClick(setup.Option1, Qt::Key_Down);
         QVERIFY(setup.Option2->isChecked());
     }
-    QStringList went;
-    for (qsizetype i = 0; i < forward.size(); ++i)
-        went << tab();
-    QCOMPARE(went, forward);
-    went.clear();
-    for (qsizetype i = 0; i < backward.size(); ++i)
-        went << tab(true);
-    QCOMPARE(went, backward);
+    QCOMPARE(tabs(forward.size()), forward);
+    QCOMPARE(tabs(backward.size(), true), backward);
 }
 
 void TstKeyboard::chatTabOrder_data()
@@ -184,14 +187,8 @@ void TstKeyboard::chatTabOrder()
     activate(chat);
     // The window opens with the focus in the input box.
     QTRY_COMPARE(focusName(), QStringLiteral("MyMsg"));
-    QStringList went;
-    for (qsizetype i = 0; i < forward.size(); ++i)
-        went << tab();
-    QCOMPARE(went, forward);
-    went.clear();
-    for (qsizetype i = 0; i < backward.size(); ++i)
-        went << tab(true);
-    QCOMPARE(went, backward);
+    QCOMPARE(tabs(forward.size()), forward);
+    QCOMPARE(tabs(backward.size(), true), backward);
 }
 
 void TstKeyboard::conversationFromTheKeyboard()

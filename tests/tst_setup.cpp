@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTcpServer>
@@ -46,6 +47,7 @@ private slots:
     void typingStopsAtTheLengthLimits();
     void emptyFieldsAreReportedInOrder_data();
     void emptyFieldsAreReportedInOrder();
+    void realBoxesShowOneAfterAnother();
     void blanksOnlyFieldsPass();
     void serverStartsListening();
     void clientConnects();
@@ -155,6 +157,31 @@ void TstSetup::emptyFieldsAreReportedInOrder()
         QCOMPARE(c.chat().Winsock->State(), Winsock::sckClosed);
         QCOMPARE(c.chat().Caption(), Base);
     }
+}
+
+void TstSetup::realBoxesShowOneAfterAnother()
+{
+    // The one test with real message boxes: each is modal, says its text
+    // under its title with an exclamation icon, and closes with OK.
+    platform::Program program;
+    FormSetup &setup = program.form<FormSetup>();
+    setup.Show();
+    setup.PortNum->clear();
+    QStringList seen;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        seen << box->windowTitle() + QStringLiteral(": ") + box->text();
+        QCOMPARE(box->icon(), QMessageBox::Warning);
+        box->button(QMessageBox::Ok)->click();
+    });
+    closer.start(20);
+    setup.Command1->click(); // returns once the last box is closed
+    QCOMPARE(seen, (QStringList{QStringLiteral("Missed!: Fill -> Remote IP"), QStringLiteral("Missed!: Fill -> Port Number"),
+                                QStringLiteral("Missed!: Fill -> Your Name")}));
+    QVERIFY(!program.form<FormChat>().isVisible());
 }
 
 void TstSetup::blanksOnlyFieldsPass()

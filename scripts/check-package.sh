@@ -137,35 +137,31 @@ else
 fi
 
 # --- the packaged executable starts ----------------------------------------------
-if [ -x "$r/bin/ZAQCHAT" ]; then
+# Starts the packaged program for 3 s with the given environment: still
+# running then (timeout's 124) or a clean exit is a pass.
+starts() {
+  local where=$1 log=$2
+  shift 2
   set +e
-  (cd "$tmp" && HOME="$tmp" QT_QPA_PLATFORM=offscreen timeout 3 "$r/bin/ZAQCHAT" \
-    >"$tmp/run.log" 2>&1)
-  status=$?
+  (cd "$tmp" && env HOME="$tmp" "$@" timeout 3 "$r/bin/ZAQCHAT" >"$log" 2>&1)
+  local status=$?
   set -e
   if [ "$status" -eq 124 ]; then
-    note "packaged ZAQCHAT ran for 3 s under QT_QPA_PLATFORM=offscreen"
+    note "packaged ZAQCHAT ran for 3 s $where"
   elif [ "$status" -eq 0 ]; then
-    note "packaged ZAQCHAT exited cleanly under QT_QPA_PLATFORM=offscreen"
+    note "packaged ZAQCHAT exited cleanly $where"
   else
-    cat "$tmp/run.log" >&2
-    fail "packaged ZAQCHAT exited with status $status"
+    cat "$log" >&2
+    fail "packaged ZAQCHAT exited with status $status $where"
   fi
+}
+
+if [ -x "$r/bin/ZAQCHAT" ]; then
+  starts "under QT_QPA_PLATFORM=offscreen" "$tmp/run.log" QT_QPA_PLATFORM=offscreen
   # On a real X server too: the xcb plugin and the fonts it needs are found.
   if command -v xvfb-run >/dev/null; then
-    set +e
-    (cd "$tmp" && HOME="$tmp" QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
-      timeout 3 "$r/bin/ZAQCHAT" >"$tmp/xrun.log" 2>&1)
-    status=$?
-    set -e
-    if [ "$status" -eq 124 ]; then
-      note "packaged ZAQCHAT ran for 3 s on Xvfb (QT_QPA_PLATFORM=xcb)"
-    elif [ "$status" -eq 0 ]; then
-      note "packaged ZAQCHAT exited cleanly on Xvfb (QT_QPA_PLATFORM=xcb)"
-    else
-      cat "$tmp/xrun.log" >&2
-      fail "packaged ZAQCHAT exited with status $status on Xvfb"
-    fi
+    starts "on Xvfb (QT_QPA_PLATFORM=xcb)" "$tmp/xrun.log" \
+      QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96"
   else
     note "xvfb-run not installed, the start on an X server was skipped"
   fi

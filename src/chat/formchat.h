@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/form.h"
+#include "platform/ui/form.h"
 
 class QAction;
 class QLabel;
@@ -54,6 +54,8 @@ protected:
     void Form_Unload() override;
 
 private:
+    // The caption before Connect adds the side this copy takes.
+    static QString baseCaption();
     void ScreenMsg_GotFocus();
     void Command1_Click();
     void Winsock_Connect();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/form.h"
+#include "platform/ui/form.h"
 
 class QAction;
 class QGroupBox;
@@ -49,6 +49,8 @@ protected:
     void Form_Unload() override;
 
 private:
+    // The port in the Port Number field; an Error if it holds none.
+    int portNumber() const;
     void Command1_Click();
     void mnuH_Click();
     void mnuCE_Click();

@@ -1,4 +1,6 @@
-#include "platform/sockethelpers.h"
+#include "platform/net/socketoptions.h"
+
+#include "platform/core/error.h"
 
 #include <QTcpSocket>
 
@@ -27,70 +29,24 @@ void tuneConnection(QTcpSocket *socket)
 #endif
 }
 
-QString describeConnectFailure(QAbstractSocket::SocketError error, const QString &host, qint32 port,
-                               qint32 *number)
+int connectFailureNumber(QAbstractSocket::SocketError error)
 {
     switch (error) {
-    case QAbstractSocket::ConnectionRefusedError:
-        *number = err::ConnectionRefused;
-        return QStringLiteral("%1 refused the connection on port %2: nobody is listening there. "
-                              "Ask the other person to connect as server first, check the port, then try again.")
-            .arg(host)
-            .arg(port);
-    case QAbstractSocket::HostNotFoundError:
-        *number = err::HostNotFound;
-        return QStringLiteral("The computer \"%1\" could not be found. "
-                              "Check the Remote Computer IP field and try again.")
-            .arg(host);
-    case QAbstractSocket::SocketTimeoutError:
-        *number = err::TimedOut;
-        return QStringLiteral("%1 did not answer on port %2. "
-                              "Check the address, the port and the network, then try again.")
-            .arg(host)
-            .arg(port);
-    case QAbstractSocket::NetworkError:
-        *number = err::NetworkUnreachable;
-        return QStringLiteral("%1 cannot be reached from this computer's network. "
-                              "Check the address and the network connection, then try again.")
-            .arg(host);
-    default:
-        *number = err::Unexpected;
-        return QStringLiteral("The connection to %1 on port %2 could not be made. "
-                              "Check the address and port, then try again.")
-            .arg(host)
-            .arg(port);
+    case QAbstractSocket::ConnectionRefusedError: return err::ConnectionRefused;
+    case QAbstractSocket::HostNotFoundError: return err::HostNotFound;
+    case QAbstractSocket::SocketTimeoutError: return err::TimedOut;
+    case QAbstractSocket::NetworkError: return err::NetworkUnreachable;
+    default: return err::Unexpected;
     }
 }
 
-qint32 checkedPort(qint32 port)
+int listenFailureNumber(QAbstractSocket::SocketError error)
 {
-    if (port < 0 || port > 65535)
-        throw Error(err::InvalidPropertyValue, QStringLiteral("%1 is not a port number.").arg(port),
-                    QStringLiteral("Use a port from 1 to 9999."));
-    return port;
-}
-
-Error endpointBusy()
-{
-    return Error(err::WrongProtocolOrState, QStringLiteral("The connection is already in use."),
-                 QStringLiteral("Close the conversation first (Disconnect), then try again."));
-}
-
-Error listenFailure(QAbstractSocket::SocketError error, qint32 port, const QString &reason)
-{
-    if (error == QAbstractSocket::SocketAccessError)
-        return Error(err::AccessDenied,
-                     QStringLiteral("Listening on port %1 was refused: on this computer that port "
-                                    "needs administrator rights.")
-                         .arg(port),
-                     QStringLiteral("Choose a port from 1024 to 9999 in the Port Number field "
-                                    "and press Connect again."));
-    if (error == QAbstractSocket::AddressInUseError)
-        return Error(err::AddressInUse, QStringLiteral("Port %1 is already in use by another program.").arg(port),
-                     QStringLiteral("Close that program, or choose another port in the Port Number "
-                                    "field and press Connect again."));
-    return Error(err::Unexpected, QStringLiteral("Listening on port %1 failed: %2.").arg(port).arg(reason),
-                 QStringLiteral("Choose another port in the Port Number field and press Connect again."));
+    switch (error) {
+    case QAbstractSocket::SocketAccessError: return err::AccessDenied;
+    case QAbstractSocket::AddressInUseError: return err::AddressInUse;
+    default: return err::Unexpected;
+    }
 }
 
 } // namespace platform

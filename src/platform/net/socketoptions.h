@@ -1,12 +1,9 @@
 #pragma once
 
-// Helpers of the endpoint: the options every connection gets, and plain words
-// for a failed listen or connection attempt.
-
-#include "platform/error.h"
+// What every connection of the endpoint is set up with, and the error number
+// of a failed connection attempt.
 
 #include <QAbstractSocket>
-#include <QString>
 
 class QTcpSocket;
 
@@ -17,17 +14,10 @@ namespace platform {
 // at most for data the peer does not acknowledge).
 void tuneConnection(QTcpSocket *socket);
 
-// Why a connection attempt to host:port failed, and the error number for it.
-QString describeConnectFailure(QAbstractSocket::SocketError error, const QString &host, qint32 port,
-                               qint32 *number);
+// The error number for a connection attempt that failed with `error`.
+int connectFailureNumber(QAbstractSocket::SocketError error);
 
-// The port, or an Error if it cannot be one.
-qint32 checkedPort(qint32 port);
-
-// The error for a listen or connect on an endpoint that is already in use.
-Error endpointBusy();
-
-// The error for a listen on `port` that failed with `error`.
-Error listenFailure(QAbstractSocket::SocketError error, qint32 port, const QString &reason);
+// The error number for a listen that failed with `error`.
+int listenFailureNumber(QAbstractSocket::SocketError error);
 
 } // namespace platform

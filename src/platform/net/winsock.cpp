@@ -1,16 +1,39 @@
-#include "platform/winsock.h"
+#include "platform/net/winsock.h"
 
-#include "platform/error.h"
-#include "platform/sockethelpers.h"
+#include "platform/core/error.h"
+#include "platform/net/socketoptions.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <utility>
+
 namespace platform {
 
-Winsock::Winsock(QObject *parent) : QObject(parent) {}
+namespace {
+
+qint32 checkedPort(qint32 port)
+{
+    // 0 asks the system for any free port.
+    if (port < 0 || port > 65535)
+        throw Error(err::InvalidPropertyValue, Operation::SetPort).onPort(port);
+    return port;
+}
+
+} // namespace
+
+Winsock::Winsock(QObject *parent)
+    : QObject(parent), connectTimer_(new QTimer(this)), readTimer_(new QTimer(this))
+{
+    connectTimer_->setSingleShot(true);
+    connect(connectTimer_, &QTimer::timeout, this, &Winsock::onConnectTimeout);
+    // One chunk per pass of the event loop, so input and painting go on.
+    readTimer_->setSingleShot(true);
+    readTimer_->setInterval(0);
+    connect(readTimer_, &QTimer::timeout, this, &Winsock::readChunk);
+}
 
 Winsock::~Winsock()
 {
@@ -27,95 +50,36 @@ void Winsock::setRemotePort(qint32 port)
     remotePort_ = checkedPort(port);
 }
 
-qint16 Winsock::State() const
-{
-    if (server_)
-        return sckListening;
-    if (failed_)
-        return sckError;
-    if (!socket_)
-        return sckClosed;
-    if (peerGone_)
-        return sckClosing;
-    switch (socket_->state()) {
-    case QAbstractSocket::HostLookupState: return sckResolvingHost;
-    case QAbstractSocket::ConnectingState: return sckConnecting;
-    case QAbstractSocket::ConnectedState: return sckConnected;
-    case QAbstractSocket::ClosingState: return sckClosing;
-    default: return sckClosed;
-    }
-}
-
 void Winsock::Close()
 {
-    ++generation_;
-    connecting_ = false;
-    failed_ = false;
-    peerGone_ = false;
-    closeRaised_ = false;
-    readScheduled_ = false;
-    chunkBytes_ = ReadChunkBytes / 4;
-    decoder_.reset();
-    inbox_.clear();
-    if (connectTimer_)
-        connectTimer_->stop();
-    if (server_) {
-        // Stops listening; connections it queued but nobody accepted are dropped.
-        server_->close();
-        server_->deleteLater();
-        server_ = nullptr;
-    }
-    if (socket_) {
-        dropSocket(socket_, true);
-        socket_ = nullptr;
-    }
+    enter(Phase::Idle);
 }
 
-void Winsock::dropSocket(QTcpSocket *socket, bool graceful)
+void Winsock::throwIfBusy(Operation operation)
 {
-    socket->disconnect(this);
-    if (graceful && socket->state() == QAbstractSocket::ConnectedState) {
-        // What is still queued goes out before the connection closes.
-        socket->flush();
-        socket->disconnectFromHost();
-    }
-    if (socket->state() == QAbstractSocket::UnconnectedState) {
-        socket->deleteLater();
-        return;
-    }
-    // Only a conversation winds down; an attempt still connecting is given up
-    // at once, or the server would hold a half-open peer for seconds.
-    if (graceful && socket->state() == QAbstractSocket::ClosingState) {
-        // Let a slow peer take the rest, but not for ever.
-        connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
-        QTimer::singleShot(5000, socket, [socket] {
-            socket->abort();
-            socket->deleteLater();
-        });
-        return;
-    }
-    socket->abort();
-    socket->deleteLater();
+    if (phase_ == Phase::Failed)
+        enter(Phase::Idle); // a failed attempt leaves nothing open
+    if (phase_ != Phase::Idle)
+        throw Error(err::WrongProtocolOrState, operation);
 }
 
 void Winsock::Listen()
 {
-    if (server_ || socket_)
-        throw endpointBusy();
-    failed_ = false;
+    throwIfBusy(Operation::Listen);
     auto *server = new QTcpServer(this);
     // Every local address, IPv4 and IPv6.
     if (!server->listen(QHostAddress::Any, static_cast<quint16>(localPort_))) {
-        const QAbstractSocket::SocketError error = server->serverError();
+        const int number = listenFailureNumber(server->serverError());
         const QString reason = server->errorString();
         delete server;
-        throw listenFailure(error, localPort_, reason);
+        throw Error(number, Operation::Listen, reason).onPort(localPort_);
     }
     // Peers are taken one at a time as their requests are raised.
     server->setMaxPendingConnections(30);
     localPort_ = server->serverPort();
     server_ = server;
     connect(server, &QTcpServer::newConnection, this, &Winsock::onNewConnection);
+    enter(Phase::Listening);
 }
 
 void Winsock::onNewConnection()
@@ -138,55 +102,45 @@ void Winsock::Accept(qint32 requestID)
 {
     QTcpSocket *peer = requests_.take(requestID);
     if (!peer)
-        throw Error(err::WrongProtocolOrState,
-                    QStringLiteral("The connection request %1 is no longer waiting.").arg(requestID),
-                    QStringLiteral("Ask the other person to connect again."));
-    if (socket_ || server_)
-        Close();
+        throw Error(err::WrongProtocolOrState, Operation::Accept).forRequest(requestID);
+    Close();
     adoptSocket(peer);
     // The peer may have sent something, or gone, before it was accepted.
-    if (peer->state() != QAbstractSocket::ConnectedState)
-        peerGone_ = true;
-    if (peer->bytesAvailable() > 0 || peerGone_)
+    if (peer->state() != QAbstractSocket::ConnectedState) {
+        enter(Phase::PeerGone);
+        return;
+    }
+    enter(Phase::Talking);
+    if (peer->bytesAvailable() > 0)
         scheduleRead();
 }
 
 void Winsock::Connect()
 {
-    if (server_ || socket_)
-        throw endpointBusy();
-    failed_ = false;
+    throwIfBusy(Operation::Connect);
     const QString host = remoteHost_.trimmed();
-    if (host.isEmpty()) {
-        // Reported like any other failed attempt, after Connect has returned.
-        const quint64 generation = generation_;
-        QTimer::singleShot(0, this, [this, generation] {
-            if (generation == generation_)
-                failConnect(err::HostNotFound,
-                            QStringLiteral("No computer address was given. "
-                                           "Fill in the Remote Computer IP field and try again."));
+    QTcpSocket *socket = nullptr;
+    if (!host.isEmpty()) {
+        socket = new QTcpSocket(this);
+        adoptSocket(socket);
+        connect(socket, &QAbstractSocket::connected, this, [this] {
+            enter(Phase::Talking);
+            emit connected();
         });
+    }
+    enter(Phase::Connecting);
+    if (socket)
+        socket->connectToHost(host, static_cast<quint16>(remotePort_));
+}
+
+void Winsock::onConnectTimeout()
+{
+    if (phase_ != Phase::Connecting)
         return;
-    }
-    auto *socket = new QTcpSocket(this);
-    adoptSocket(socket);
-    connecting_ = true;
-    connect(socket, &QAbstractSocket::connected, this, [this] {
-        connecting_ = false;
-        connectTimer_->stop();
-        tuneConnection(socket_);
-        emit connected();
-    });
-    if (!connectTimer_) {
-        connectTimer_ = new QTimer(this);
-        connectTimer_->setSingleShot(true);
-        connect(connectTimer_, &QTimer::timeout, this, [this] {
-            if (connecting_)
-                onSocketError(QAbstractSocket::SocketTimeoutError);
-        });
-    }
-    connectTimer_->start(ConnectTimeoutMs);
-    socket->connectToHost(host, static_cast<quint16>(remotePort_));
+    if (socket_)
+        failConnect(err::TimedOut, QStringLiteral("no answer in %1 ms").arg(ConnectTimeoutMs));
+    else
+        failConnect(err::HostNotFound, QStringLiteral("no host name"));
 }
 
 void Winsock::adoptSocket(QTcpSocket *socket)
@@ -197,96 +151,75 @@ void Winsock::adoptSocket(QTcpSocket *socket)
     // The first chunk is read at once, for the lowest latency; the rest of a
     // burst is read one chunk per pass of the event loop.
     connect(socket, &QIODevice::readyRead, this, [this] {
-        if (!readScheduled_)
+        if (!readTimer_->isActive())
             readChunk();
     });
     connect(socket, &QAbstractSocket::disconnected, this, &Winsock::onPeerGone);
     connect(socket, &QAbstractSocket::errorOccurred, this, &Winsock::onSocketError);
-    if (socket->state() == QAbstractSocket::ConnectedState)
-        tuneConnection(socket);
 }
 
 void Winsock::onSocketError(QAbstractSocket::SocketError error)
 {
     if (!socket_)
         return;
-    if (!connecting_) {
+    if (phase_ != Phase::Connecting) {
         // The conversation is over: deliver what the peer sent, then say so once.
         onPeerGone();
         return;
     }
-    int number = 0;
-    const QString description = describeConnectFailure(error, remoteHost_.trimmed(), remotePort_, &number);
-    failConnect(number, description);
+    failConnect(connectFailureNumber(error), socket_->errorString());
 }
 
-void Winsock::failConnect(qint32 number, const QString &description)
+void Winsock::failConnect(qint32 number, const QString &reason)
 {
-    connecting_ = false;
-    if (connectTimer_)
-        connectTimer_->stop();
-    if (socket_) {
-        dropSocket(socket_, false);
-        socket_ = nullptr;
-    }
-    failed_ = true;
-    emit errorOccurred(number, description);
+    enter(Phase::Failed);
+    emit errorOccurred(number, reason);
 }
 
 void Winsock::onPeerGone()
 {
-    if (peerGone_)
-        return;
-    peerGone_ = true;
-    scheduleRead();
+    if (phase_ == Phase::Connecting || phase_ == Phase::Talking)
+        enter(Phase::PeerGone);
 }
 
 void Winsock::scheduleRead()
 {
-    if (readScheduled_)
-        return;
-    readScheduled_ = true;
-    const quint64 generation = generation_;
-    // One chunk per pass of the event loop, so input and painting go on.
-    QMetaObject::invokeMethod(this, [this, generation] {
-        if (generation != generation_)
-            return;
-        readScheduled_ = false;
-        readChunk();
-    }, Qt::QueuedConnection);
+    if (!readTimer_->isActive())
+        readTimer_->start();
 }
 
 void Winsock::readChunk()
 {
-    if (!socket_)
+    QTcpSocket *const socket = socket_;
+    if (!socket)
         return;
-    const quint64 generation = generation_;
-    const QByteArray bytes = socket_->read(chunkBytes_);
+    const QByteArray bytes = socket->read(chunkBytes_);
     if (!bytes.isEmpty()) {
         inbox_ += decoder_.decode(bytes);
         QElapsedTimer busy;
         busy.start();
         if (!inbox_.isEmpty())
             emit dataArrival(static_cast<qint32>(bytes.size()));
-        if (generation != generation_ || !socket_)
+        // The handler may have closed the endpoint, or opened another conversation.
+        if (socket_ != socket)
             return;
         fitChunk(busy.elapsed(), bytes.size());
     }
-    if (socket_->bytesAvailable() > 0) {
+    if (socket->bytesAvailable() > 0) {
         scheduleRead();
         return;
     }
-    if (!peerGone_ || closeRaised_)
+    if (phase_ != Phase::PeerGone)
         return;
     // Everything the peer sent has been delivered; a character it left
     // incomplete shows as a replacement character.
     if (decoder_.hasPending()) {
         inbox_ += decoder_.finish();
         emit dataArrival(0);
-        if (generation != generation_ || !socket_)
+        if (socket_ != socket || phase_ != Phase::PeerGone)
             return;
     }
-    closeRaised_ = true;
+    enter(Phase::Finished);
     emit closed();
 }
 
@@ -301,14 +234,10 @@ void Winsock::fitChunk(qint64 elapsedMs, qint64 bytesRead)
 
 void Winsock::SendData(const QString &data)
 {
-    if (!socket_ || peerGone_ || socket_->state() != QAbstractSocket::ConnectedState)
-        throw Error(err::WrongProtocolOrState,
-                    QStringLiteral("The message could not be sent: there is no connection."),
-                    QStringLiteral("Use Chat, Reconnect to start a new conversation."));
+    if (phase_ != Phase::Talking || socket_->state() != QAbstractSocket::ConnectedState)
+        throw Error(err::WrongProtocolOrState, Operation::Send);
     if (socket_->write(data.toUtf8()) < 0)
-        throw Error(err::WrongProtocolOrState,
-                    QStringLiteral("The message could not be sent: %1.").arg(socket_->errorString()),
-                    QStringLiteral("Use Chat, Reconnect to start a new conversation."));
+        throw Error(err::WrongProtocolOrState, Operation::Send, socket_->errorString());
     // Out now, not after the window has repainted.
     socket_->flush();
 }

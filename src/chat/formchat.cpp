@@ -66,7 +66,7 @@ FormChat::FormChat(Program &program) : Form(program)
     Winsock = new platform::Winsock(this);
     Winsock->setObjectName(QStringLiteral("Winsock"));
 
-    Line1 = new Line(area, QStringLiteral("Line1"), 0, 0, 5500, 0);
+    Line1 = makeLine(area, QStringLiteral("Line1"), 0, 5500, 0);
 
     mnuChat = addMenu(QStringLiteral("mnuChat"), tr("&Chat"));
     mnuCR = addItem(mnuChat, QStringLiteral("mnuCR"), tr("&Reconnect"));

@@ -3,13 +3,13 @@
 #include "platform/ui/form.h"
 
 class QAction;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
 
 namespace platform {
-class Line;
 class TranscriptBox;
 class Winsock;
 } // namespace platform
@@ -34,7 +34,7 @@ public:
     QLineEdit *MyMsg;
     QLabel *Welcome;
     platform::Winsock *Winsock;
-    platform::Line *Line1;
+    QFrame *Line1;
 
     QMenu *mnuChat;
     QAction *mnuCR;

@@ -86,7 +86,7 @@ FormSetup::FormSetup(Program &program) : Form(program)
     Command1->setFont(makeFont(QStringLiteral("Comic Sans MS"), 14.25));
     Command1->setToolTip(tr("Press On This Key To Connect"));
 
-    Line1 = new Line(area, QStringLiteral("Line1"), 0, 0, 5040, 0);
+    Line1 = makeLine(area, QStringLiteral("Line1"), 0, 5040, 0);
 
     mnuC = addMenu(QStringLiteral("mnuC"), tr("&Chat"));
     mnuH = addItem(mnuC, QStringLiteral("mnuH"), tr("&Help"));

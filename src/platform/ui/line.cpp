@@ -2,25 +2,20 @@
 
 #include "platform/ui/twips.h"
 
-#include <QPainter>
+#include <QFrame>
 
 namespace platform {
 
-Line::Line(QWidget *parent, const QString &name, int x1, int y1, int x2, int y2)
-    : QWidget(parent)
+QFrame *makeLine(QWidget *parent, const QString &name, int x1, int x2, int y)
 {
-    setObjectName(name);
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    const QRect box = QRect(QPoint(px(x1), px(y1)), QPoint(px(x2), px(y2))).normalized();
-    setGeometry(box.adjusted(0, 0, 1, 1));
-    line_ = QLine(px(x1) - box.left(), px(y1) - box.top(), px(x2) - box.left(), px(y2) - box.top());
-}
-
-void Line::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawLine(line_);
+    auto *line = new QFrame(parent);
+    line->setObjectName(name);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setLineWidth(1);
+    line->setAttribute(Qt::WA_TransparentForMouseEvents);
+    line->setGeometry(px(x1), px(y), px(x2) - px(x1) + 1, 1);
+    return line;
 }
 
 } // namespace platform

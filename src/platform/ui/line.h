@@ -1,25 +1,15 @@
 #pragma once
 
-#include <QLine>
 #include <QString>
-#include <QWidget>
+
+class QFrame;
+class QWidget;
 
 namespace platform {
 
-// A straight line control, drawn in the window text colour between two points
-// given in twips relative to its container.
-class Line : public QWidget
-{
-    Q_OBJECT
-
-public:
-    Line(QWidget *parent, const QString &name, int x1, int y1, int x2, int y2);
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    QLine line_;
-};
+// A horizontal line across a container, one pixel thick and drawn in the
+// window text colour, from x1 to x2 at height y (twips, relative to the
+// container). It takes no clicks.
+QFrame *makeLine(QWidget *parent, const QString &name, int x1, int x2, int y);
 
 } // namespace platform

@@ -29,6 +29,8 @@ const QString CrLf = QStringLiteral("\r\n");
 FormChat::FormChat(Program &program) : Form(program)
 {
     setObjectName(QStringLiteral("FormChat"));
+    // Errors that end a handler of the setup or chat window are put into the
+    // user's words by ErrorText, whichever window the program loads first.
     program.setErrorWording(&ErrorText::words);
     setCaption(baseCaption());
     setClientSize(5355, 4830);

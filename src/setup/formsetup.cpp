@@ -32,6 +32,8 @@ const QColor FieldBack(192, 192, 0);
 FormSetup::FormSetup(Program &program) : Form(program)
 {
     setObjectName(QStringLiteral("FormSetup"));
+    // Errors that end a handler of the setup or chat window are put into the
+    // user's words by ErrorText, whichever window the program loads first.
     program.setErrorWording(&ErrorText::words);
     const QString choice = tr("Select SERVER or CLIENT");
     setCaption(tr("ZAQ CHAT -Setup-"));

@@ -48,6 +48,7 @@ private slots:
     void emptyFieldsAreReportedInOrder_data();
     void emptyFieldsAreReportedInOrder();
     void realBoxesShowOneAfterAnother();
+    void boxDetailIsPlainText();
     void blanksOnlyFieldsPass();
     void serverStartsListening();
     void clientConnects();
@@ -98,6 +99,11 @@ void TstSetup::typingStopsAtTheLengthLimits_data()
     QTest::newRow("port, 4") << "PortNum" << "123456" << "1234" << false;
     QTest::newRow("name, 8") << "UserName" << "Alexandra" << "Alexandr" << false;
     QTest::newRow("name, 8 non-ASCII") << "UserName" << QStringLiteral("Zo\u00eb Zo\u00eb Zo\u00eb") << QStringLiteral("Zo\u00eb Zo\u00eb ") << false;
+    // A pair is one character and is never cut in half (half would go out as "?").
+    const QString smile = QStringLiteral("\U0001F600");
+    QTest::newRow("name, 7 and a pair") << "UserName" << "abcdefg" + smile + "x" << "abcdefg" + smile << false;
+    QTest::newRow("name, 8 and a pair") << "UserName" << "abcdefgh" + smile << "abcdefgh" << false;
+    QTest::newRow("name set to 10 characters of pairs") << "UserName" << "a" + smile.repeated(9) << "a" + smile.repeated(7) << true;
     // Not even a program can put a port beyond 9999 in the box.
     QTest::newRow("port set to five digits") << "PortNum" << "65536" << "6553" << true;
 }
@@ -182,6 +188,32 @@ void TstSetup::realBoxesShowOneAfterAnother()
     QCOMPARE(seen, (QStringList{QStringLiteral("Missed!: Fill -> Remote IP"), QStringLiteral("Missed!: Fill -> Port Number"),
                                 QStringLiteral("Missed!: Fill -> Your Name")}));
     QVERIFY(!program.form<FormChat>().isVisible());
+}
+
+void TstSetup::boxDetailIsPlainText()
+{
+    // A detail can quote what someone typed or sent; markup in it is shown as typed.
+    platform::Program program;
+    const QString detail = QStringLiteral("<h1>BIG</h1>");
+    QLabel *shown = nullptr;
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        for (QLabel *label : box->findChildren<QLabel *>()) {
+            if (label->text() == detail) {
+                shown = label;
+                format = label->textFormat();
+            }
+        }
+        box->button(QMessageBox::Ok)->click();
+    });
+    closer.start(20);
+    program.MsgBox(QStringLiteral("Problem To Connect!"), platform::vbCritical, QStringLiteral("t"), detail);
+    QVERIFY(shown);
+    QCOMPARE(format, Qt::PlainText);
 }
 
 void TstSetup::blanksOnlyFieldsPass()

@@ -1,5 +1,6 @@
 #include "platform/controls.h"
 
+#include "platform/characterlimit.h"
 #include "platform/form.h"
 
 #include <QEvent>
@@ -61,8 +62,11 @@ QLineEdit *makeTextBox(QWidget *parent, const QString &name, int maxLength)
 {
     auto *box = new QLineEdit(parent);
     box->setObjectName(name);
-    if (maxLength > 0)
-        box->setMaxLength(maxLength);
+    if (maxLength > 0) {
+        // Room for a pair in every place; the limit itself counts characters.
+        box->setMaxLength(2 * maxLength);
+        box->setValidator(new CharacterLimit(maxLength, box));
+    }
     return box;
 }
 

@@ -64,35 +64,45 @@ void TstBadInput::setupInput_data()
     QTest::addColumn<int>("outcome");
     // A pattern the box's prompt or detail must match, if one is shown.
     QTest::addColumn<QString>("boxSays");
+    // Where the peer listens when this copy is the client.
+    QTest::addColumn<QString>("peerAt");
 
     const QString notNumber = QStringLiteral("is not a whole number from 1 to 9999");
     const QString local = QStringLiteral("127.0.0.1");
-    QTest::newRow("port: free") << false << local << "free" << int(Talk) << QString();
-    QTest::newRow("port: empty") << false << local << "" << int(Box) << "Fill -> Port Number";
-    QTest::newRow("port: blank") << false << local << " " << int(Box) << notNumber;
-    QTest::newRow("port: letters") << false << local << "abc" << int(Box) << notNumber;
-    QTest::newRow("port: 0") << false << local << "0" << int(Box) << notNumber;
-    QTest::newRow("port: -1") << false << local << "-1" << int(Box) << notNumber;
-    QTest::newRow("port: +80") << false << local << "+80" << int(Box) << notNumber;
-    QTest::newRow("port: 1e3") << false << local << "1e3" << int(Box) << notNumber;
+    QTest::newRow("port: free") << false << local << "free" << int(Talk) << QString() << QString();
+    QTest::newRow("port: empty") << false << local << "" << int(Box) << "Fill -> Port Number" << QString();
+    QTest::newRow("port: blank") << false << local << " " << int(Box) << notNumber << QString();
+    QTest::newRow("port: letters") << false << local << "abc" << int(Box) << notNumber << QString();
+    QTest::newRow("port: 0") << false << local << "0" << int(Box) << notNumber << QString();
+    QTest::newRow("port: -1") << false << local << "-1" << int(Box) << notNumber << QString();
+    QTest::newRow("port: +80") << false << local << "+80" << int(Box) << notNumber << QString();
+    QTest::newRow("port: 1e3") << false << local << "1e3" << int(Box) << notNumber << QString();
     // Taken as the whole numbers 8 and 80; only connected to, never bound.
-    QTest::newRow("port: 08 as client") << true << local << "08" << int(Either) << "on port 8\\b";
-    QTest::newRow("port: ' 80 ' as client") << true << local << " 80 " << int(Either) << "on port 80\\b";
-    QTest::newRow("port: 9999") << false << local << "9999" << int(Either) << "already in use";
+    QTest::newRow("port: 08 as client") << true << local << "08" << int(Either) << "on port 8\\b" << QString();
+    QTest::newRow("port: ' 80 ' as client") << true << local << " 80 " << int(Either) << "on port 80\\b" << QString();
+    QTest::newRow("port: 9999") << false << local << "9999" << int(Either) << "already in use" << QString();
     QTest::newRow("port: privileged 1001") << false << local << "1001" << int(runningAsRoot() ? Either : Box)
-                                           << (runningAsRoot() ? "already in use" : "administrator rights");
-    QTest::newRow("port: in use") << false << local << "in use" << int(Box) << "already in use";
+                                           << (runningAsRoot() ? "already in use" : "administrator rights") << QString();
+    QTest::newRow("port: in use") << false << local << "in use" << int(Box) << "already in use" << QString();
 
     const bool v6 = ipv6Loopback();
-    QTest::newRow("address: empty") << true << "" << "free" << int(Box) << "Fill -> Remote IP";
-    QTest::newRow("address: blanks") << true << "   " << "free" << int(Box) << "No computer address was given";
-    QTest::newRow("address: 999.1.1.1") << true << "999.1.1.1" << "free" << int(Box) << "Problem To Connect";
+    QTest::newRow("address: empty") << true << "" << "free" << int(Box) << "Fill -> Remote IP" << QString();
+    QTest::newRow("address: blanks") << true << "   " << "free" << int(Box) << "No computer address was given" << QString();
+    const QString notAddress = QStringLiteral("is not a computer address");
+    QTest::newRow("address: 999.1.1.1") << true << "999.1.1.1" << "free" << int(Box) << notAddress << QString();
+    // Leading zeros mean nothing; every other numeric shorthand is refused, never guessed.
+    QTest::newRow("address: 127.000.000.010") << true << "127.000.000.010" << "free" << int(Talk) << QString()
+                                              << "127.0.0.10";
+    QTest::newRow("address: 127.0.0.010") << true << "127.0.0.010" << "free" << int(Talk) << QString() << "127.0.0.10";
+    for (const char *shorthand : {"0177.1", "127.1", "0x7f.1", "2130706433", "127.0.0.0x1", "1.2.3.4.5"})
+        QTest::addRow("address: %s", shorthand) << true << shorthand << "free" << int(Box) << notAddress << QString();
     // The field takes 15 characters, so this is typed as "no.such.host.in".
     QTest::newRow("address: no.such.host.invalid")
-        << true << "no.such.host.invalid" << "free" << int(Box) << "Problem To Connect";
-    QTest::newRow("address: localhost") << true << "localhost" << "free" << int(Talk) << QString();
-    QTest::newRow("address: ::1") << true << "::1" << "free" << int(v6 ? Talk : Box) << "Problem To Connect";
-    QTest::newRow("address: 127.0.0.1") << true << local << "free" << int(Talk) << QString();
+        << true << "no.such.host.invalid" << "free" << int(Box) << "Problem To Connect" << QString();
+    QTest::newRow("address: localhost") << true << "localhost" << "free" << int(Talk) << QString() << QString();
+    QTest::newRow("address: ::1") << true << "::1" << "free" << int(v6 ? Talk : Box) << "Problem To Connect" << QString();
+    QTest::newRow("address: [::1]") << true << "[::1]" << "free" << int(v6 ? Talk : Box) << "Problem To Connect" << QString();
+    QTest::newRow("address: 127.0.0.1") << true << local << "free" << int(Talk) << QString() << QString();
 }
 
 void TstBadInput::setupInput()
@@ -102,6 +112,7 @@ void TstBadInput::setupInput()
     QFETCH(QString, port);
     QFETCH(int, outcome);
     QFETCH(QString, boxSays);
+    QFETCH(QString, peerAt);
 
     QTcpServer peerServer; // the other side when this copy is the client
     QTcpServer squatter;   // holds the port of the "in use" row
@@ -112,7 +123,7 @@ void TstBadInput::setupInput()
         if (port == QLatin1String("in use"))
             QVERIFY(squatter.listen(QHostAddress::Any, number));
         else if (client)
-            QVERIFY(peerServer.listen(QHostAddress::Any, number));
+            QVERIFY(peerServer.listen(peerAt.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(peerAt), number));
     }
 
     TestProgram program;

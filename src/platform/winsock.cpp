@@ -2,6 +2,7 @@
 
 #include "platform/error.h"
 #include "platform/sockethelpers.h"
+#include "platform/typedhost.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -157,14 +158,22 @@ void Winsock::Connect()
         throw endpointBusy();
     failed_ = false;
     const QString host = remoteHost_.trimmed();
-    if (host.isEmpty()) {
+    const TypedHost typed = readTypedHost(host);
+    if (host.isEmpty() || typed.kind == TypedHost::Unusable) {
         // Reported like any other failed attempt, after Connect has returned.
         const quint64 generation = generation_;
-        QTimer::singleShot(0, this, [this, generation] {
-            if (generation == generation_)
-                failConnect(err::HostNotFound,
-                            QStringLiteral("No computer address was given. "
-                                           "Fill in the Remote Computer IP field and try again."));
+        QTimer::singleShot(0, this, [this, generation, given = !host.isEmpty()] {
+            if (generation != generation_)
+                return;
+            if (given) {
+                int number = 0;
+                const QString why = describeConnectFailure(QAbstractSocket::HostNotFoundError,
+                                                           remoteHost_.trimmed(), remotePort_, &number);
+                failConnect(number, why);
+                return;
+            }
+            failConnect(err::HostNotFound, QStringLiteral("No computer address was given. "
+                                                          "Fill in the Remote Computer IP field and try again."));
         });
         return;
     }
@@ -186,7 +195,11 @@ void Winsock::Connect()
         });
     }
     connectTimer_->start(ConnectTimeoutMs);
-    socket->connectToHost(host, static_cast<quint16>(remotePort_));
+    // A numeric address never goes to the resolver, which reads numbers its own way.
+    if (typed.kind == TypedHost::Address)
+        socket->connectToHost(typed.address, static_cast<quint16>(remotePort_));
+    else
+        socket->connectToHost(typed.name, static_cast<quint16>(remotePort_));
 }
 
 void Winsock::adoptSocket(QTcpSocket *socket)

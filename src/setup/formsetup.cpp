@@ -4,6 +4,7 @@
 #include "info/formhelp.h"
 #include "platform/accessibility.h"
 #include "platform/controls.h"
+#include "platform/typedhost.h"
 #include "platform/winsock.h"
 
 #include <QAction>
@@ -109,6 +110,15 @@ void FormSetup::Command1_Click()
     FieldsOk = true;
     if (RemIP->text() == QString()) {
         program().MsgBox(QStringLiteral("Fill -> Remote IP"), vbExclamation, QStringLiteral("Missed!"));
+        FieldsOk = false;
+    }
+    if (Option2->isChecked() && readTypedHost(RemIP->text()).kind == TypedHost::Unusable) {
+        // A number in another form than four decimals would reach some other computer.
+        program().MsgBox(tr("\"%1\" is not a computer address.").arg(RemIP->text()), vbExclamation,
+                         tr("Wrong Address!"),
+                         tr("Type four numbers from 0 to 255 with dots between them (for example "
+                            "192.168.1.20), an IPv6 address (for example ::1 or [::1]) or the "
+                            "computer's name, then press Connect again."));
         FieldsOk = false;
     }
     if (PortNum->text() == QString()) {

@@ -1,6 +1,8 @@
 #include "platform/winsock.h"
 
 #include "platform/error.h"
+#include "platform/farewell.h"
+#include "platform/kernelsocket.h"
 #include "platform/sockethelpers.h"
 #include "platform/typedhost.h"
 
@@ -67,36 +69,52 @@ void Winsock::Close()
         server_ = nullptr;
     }
     if (socket_) {
-        dropSocket(socket_, true);
+        if (conversing_)
+            endConversation();
+        else
+            dropSocket(socket_);
         socket_ = nullptr;
     }
 }
 
-void Winsock::dropSocket(QTcpSocket *socket, bool graceful)
+void Winsock::dropSocket(QTcpSocket *socket)
 {
+    // An attempt still connecting, or a request nobody accepted, is given up
+    // at once, or the other side would hold a half-open connection for seconds.
     socket->disconnect(this);
-    if (graceful && socket->state() == QAbstractSocket::ConnectedState) {
-        // What is still queued goes out before the connection closes.
-        socket->flush();
-        socket->disconnectFromHost();
-    }
-    if (socket->state() == QAbstractSocket::UnconnectedState) {
-        socket->deleteLater();
-        return;
-    }
-    // Only a conversation winds down; an attempt still connecting is given up
-    // at once, or the server would hold a half-open peer for seconds.
-    if (graceful && socket->state() == QAbstractSocket::ClosingState) {
-        // Let a slow peer take the rest, but not for ever.
-        connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
-        QTimer::singleShot(5000, socket, [socket] {
-            socket->abort();
-            socket->deleteLater();
-        });
-        return;
-    }
     socket->abort();
     socket->deleteLater();
+}
+
+void Winsock::startConversation(QTcpSocket *socket)
+{
+    tuneConnection(socket, lostPeerMs_);
+    conversing_ = true;
+    kernelFd_ = kernel::duplicate(socket->socketDescriptor());
+}
+
+void Winsock::endConversation()
+{
+    // What was sent goes on to the peer, and the connection closes with FIN;
+    // the wait for it goes on in the background, and what did not arrive is told.
+    socket_->disconnect(this);
+    const bool live = socket_->state() == QAbstractSocket::ConnectedState;
+    const qint64 lost = live || queuedAtEnd_ < 0 ? 0 : queuedAtEnd_;
+    auto *farewell = new Farewell(live ? socket_ : nullptr, std::exchange(kernelFd_, -1), std::move(ledger_), lost,
+                                  lostOwed_, farewellMs_, this);
+    if (!live)
+        socket_->deleteLater();
+    connect(farewell, &Farewell::finished, this, [this](qint64 characters, qint32 lines) {
+        if (characters > 0)
+            emit undelivered(characters, lines);
+    });
+    ledger_ = SendLedger();
+    conversing_ = false;
+    queuedAtEnd_ = -1;
+    lostOwed_ = -1;
+    owedSince_.invalidate();
+    if (deliveryTimer_)
+        deliveryTimer_->stop();
 }
 
 void Winsock::Listen()
@@ -131,7 +149,7 @@ void Winsock::onNewConnection()
         requests_.insert(id, peer);
         emit connectionRequest(id);
         if (QTcpSocket *unaccepted = requests_.take(id))
-            dropSocket(unaccepted, false);
+            dropSocket(unaccepted);
     }
 }
 
@@ -183,7 +201,7 @@ void Winsock::Connect()
     connect(socket, &QAbstractSocket::connected, this, [this] {
         connecting_ = false;
         connectTimer_->stop();
-        tuneConnection(socket_);
+        startConversation(socket_);
         emit connected();
     });
     if (!connectTimer_) {
@@ -216,7 +234,7 @@ void Winsock::adoptSocket(QTcpSocket *socket)
     connect(socket, &QAbstractSocket::disconnected, this, &Winsock::onPeerGone);
     connect(socket, &QAbstractSocket::errorOccurred, this, &Winsock::onSocketError);
     if (socket->state() == QAbstractSocket::ConnectedState)
-        tuneConnection(socket);
+        startConversation(socket);
 }
 
 void Winsock::onSocketError(QAbstractSocket::SocketError error)
@@ -224,6 +242,9 @@ void Winsock::onSocketError(QAbstractSocket::SocketError error)
     if (!socket_)
         return;
     if (!connecting_) {
+        // Qt drops its queue when the connection goes; what it held is owed.
+        if (queuedAtEnd_ < 0)
+            queuedAtEnd_ = socket_->bytesToWrite();
         // The conversation is over: deliver what the peer sent, then say so once.
         onPeerGone();
         return;
@@ -239,7 +260,7 @@ void Winsock::failConnect(qint32 number, const QString &description)
     if (connectTimer_)
         connectTimer_->stop();
     if (socket_) {
-        dropSocket(socket_, false);
+        dropSocket(socket_);
         socket_ = nullptr;
     }
     failed_ = true;
@@ -274,7 +295,8 @@ void Winsock::readChunk()
     if (!socket_)
         return;
     const quint64 generation = generation_;
-    const QByteArray bytes = socket_->read(chunkBytes_);
+    // Nothing more to read once the connection has been given up.
+    const QByteArray bytes = socket_->isReadable() ? socket_->read(chunkBytes_) : QByteArray();
     if (!bytes.isEmpty()) {
         inbox_ += decoder_.decode(bytes);
         QElapsedTimer busy;
@@ -318,12 +340,44 @@ void Winsock::SendData(const QString &data)
         throw Error(err::WrongProtocolOrState,
                     QStringLiteral("The message could not be sent: there is no connection."),
                     QStringLiteral("Use Chat, Reconnect to start a new conversation."));
-    if (socket_->write(data.toUtf8()) < 0)
+    QByteArray bytes = data.toUtf8();
+    if (socket_->write(bytes) < 0)
         throw Error(err::WrongProtocolOrState,
                     QStringLiteral("The message could not be sent: %1.").arg(socket_->errorString()),
                     QStringLiteral("Use Chat, Reconnect to start a new conversation."));
+    ledger_.record(std::move(bytes));
     // Out now, not after the window has repainted.
     socket_->flush();
+    if (!deliveryTimer_) {
+        deliveryTimer_ = new QTimer(this);
+        connect(deliveryTimer_, &QTimer::timeout, this, &Winsock::checkDelivery);
+    }
+    if (!deliveryTimer_->isActive())
+        deliveryTimer_->start(std::clamp(lostPeerMs_ / 8, 50, 1000));
+}
+
+void Winsock::checkDelivery()
+{
+    if (!socket_ || !conversing_ || peerGone_) {
+        deliveryTimer_->stop();
+        return;
+    }
+    const qint64 owed = socket_->bytesToWrite() + kernel::unacknowledged(kernelFd_);
+    ledger_.settle(owed);
+    if (owed == 0) {
+        deliveryTimer_->stop();
+        owedSince_.invalidate();
+        return;
+    }
+    if (!owedSince_.isValid())
+        owedSince_.start();
+    if (owedSince_.elapsed() < lostPeerMs_ || !kernel::stoppedAnswering(kernelFd_, lostPeerMs_))
+        return;
+    // Nothing has come back for the whole limit: the peer is gone. Its
+    // going is reported as a close, and what it never took as undelivered.
+    lostOwed_ = owed;
+    queuedAtEnd_ = socket_->bytesToWrite();
+    socket_->abort();
 }
 
 void Winsock::GetData(QString &data)

@@ -11,9 +11,11 @@
 // The endpoint listens, accepts one connection, connects out, sends, receives
 // and closes. Its events come on the thread that owns it, like window events.
 
+#include "platform/sendledger.h"
 #include "platform/utf8stream.h"
 
 #include <QAbstractSocket>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -79,6 +81,17 @@ public:
     // What the socket may buffer beyond the chunk being read; the rest waits
     // in the kernel and TCP slows the peer down.
     static constexpr qint64 ReadBufferBytes = 4 * ReadChunkBytes;
+    // A peer that answers nothing for this long is given up: an idle
+    // connection through TCP keepalive, one with sent text waiting through
+    // the system's record of acknowledgements and retransmissions. A peer
+    // that only stops reading (paused, its window full) still answers, and
+    // is waited for as long as it takes.
+    static constexpr int LostPeerMs = 60000;
+    // How long a closed conversation may take to deliver what was sent
+    // before the user is told what did not arrive.
+    static constexpr int FarewellMs = 10000;
+    void setLostPeerMs(int ms) { lostPeerMs_ = ms; }
+    void setFarewellMs(int ms) { farewellMs_ = ms; }
 
 signals:
     void connected();
@@ -89,6 +102,10 @@ signals:
     void closed();
     // A connection attempt failed: what happened, in plain words.
     void errorOccurred(qint32 number, const QString &description);
+    // A conversation ended with text sent but not acknowledged by the peer:
+    // that many characters (line breaks not counted) of that many of the
+    // last lines. Raised at most once per conversation, after it has closed.
+    void undelivered(qint64 characters, qint32 lines);
 
 private:
     void onNewConnection();
@@ -99,7 +116,10 @@ private:
     void readChunk();
     void fitChunk(qint64 elapsedMs, qint64 bytesRead);
     void failConnect(qint32 number, const QString &description);
-    void dropSocket(QTcpSocket *socket, bool graceful);
+    void dropSocket(QTcpSocket *socket);
+    void startConversation(QTcpSocket *socket);
+    void endConversation();
+    void checkDelivery();
 
     qint32 localPort_ = 0;
     QString remoteHost_;
@@ -108,6 +128,7 @@ private:
     QTcpServer *server_ = nullptr;
     QTcpSocket *socket_ = nullptr;
     QTimer *connectTimer_ = nullptr;
+    QTimer *deliveryTimer_ = nullptr;
     QHash<qint32, QTcpSocket *> requests_;
     qint32 nextRequestID_ = 1;
 
@@ -120,6 +141,16 @@ private:
     bool readScheduled_ = false;
     quint64 generation_ = 0;
     qint64 chunkBytes_ = ReadChunkBytes / 4;
+
+    // The conversation's sent lines and how far the peer has taken them.
+    bool conversing_ = false;
+    int kernelFd_ = -1; // a second descriptor of the connection, see kernelsocket.h
+    SendLedger ledger_;
+    QElapsedTimer owedSince_;
+    qint64 queuedAtEnd_ = -1; // what Qt still held when the connection ended
+    qint64 lostOwed_ = -1;    // what was owed when the peer was given up
+    int lostPeerMs_ = LostPeerMs;
+    int farewellMs_ = FarewellMs;
 };
 
 } // namespace platform

@@ -4,8 +4,8 @@
 // can to the system and closes without a reset. The peer is a plain socket
 // that reads only when told to.
 
-#include "platform/farewell.h"
-#include "platform/sendledger.h"
+#include "platform/net/farewell.h"
+#include "platform/net/sendledger.h"
 #include "support/peers.h"
 #include "support/stalledpeer.h"
 

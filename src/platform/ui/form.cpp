@@ -1,0 +1,139 @@
+#include "platform/ui/form.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace platform {
+
+Form::Form(Program &program, Border border)
+    : QWidget(nullptr), program_(program), surface_(new Surface(this)), layout_(new QVBoxLayout(this))
+{
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                            | Qt::WindowCloseButtonHint;
+    if (border == Border::FixedToolWindow)
+        flags |= Qt::Tool;
+    else
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint;
+    setWindowFlags(flags);
+    // A narrow 8-point sans serif, which the windows' layout in twips is
+    // measured for; installFontSubstitutes() maps it to an installed family.
+    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    layout_->setContentsMargins(0, 0, 0, 0);
+    layout_->setSpacing(0);
+    layout_->setSizeConstraint(QLayout::SetFixedSize);
+    layout_->addWidget(surface_);
+}
+
+void Form::load()
+{
+    program_.run([this] { Form_Load(); });
+}
+
+void Form::setClientSize(int widthTwips, int heightTwips)
+{
+    surface_->setFixedSize(px(widthTwips), px(heightTwips));
+}
+
+QMenuBar *Form::menuBar()
+{
+    if (!menuBar_) {
+        menuBar_ = new QMenuBar(this);
+        // One bar inside the window on every platform, as the windows are laid out for it.
+        menuBar_->setNativeMenuBar(false);
+        layout_->setMenuBar(menuBar_);
+    }
+    return menuBar_;
+}
+
+QMenu *Form::addMenu(const QString &name, const QString &caption)
+{
+    QMenu *menu = menuBar()->addMenu(caption);
+    menu->setObjectName(name);
+    menu->menuAction()->setObjectName(name);
+    return menu;
+}
+
+QAction *Form::addItem(QMenu *menu, const QString &name, const QString &caption)
+{
+    QAction *item = menu->addAction(caption);
+    item->setObjectName(name);
+    return item;
+}
+
+QAction *Form::addSeparator(QMenu *menu, const QString &name)
+{
+    QAction *separator = menu->addSeparator();
+    separator->setObjectName(name);
+    return separator;
+}
+
+void Form::setIconFromResources()
+{
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icon/zaqchat-16.png"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/icon/zaqchat-32.png"), QSize(32, 32));
+    setWindowIcon(icon);
+}
+
+void Form::setTabOrder(const QList<QWidget *> &controls)
+{
+    // Labels and frames keep their place in the list but take no focus.
+    tabOrder_.clear();
+    for (QWidget *control : controls) {
+        if (control->focusPolicy() & Qt::TabFocus)
+            tabOrder_.append(control);
+    }
+    for (qsizetype i = 1; i < tabOrder_.size(); ++i)
+        QWidget::setTabOrder(tabOrder_[i - 1], tabOrder_[i]);
+}
+
+void Form::Show()
+{
+    if (!shownBefore_) {
+        shownBefore_ = true;
+        adjustSize();
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            QRect frame = frameGeometry();
+            if (frame.width() < width() || frame.height() < height())
+                frame = QRect(QPoint(), size());
+            move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+        }
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void Form::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // The first control in tab order that can take the focus gets it.
+    if (focusWidget())
+        return;
+    for (QWidget *control : tabOrder_) {
+        if (control->isEnabled() && control->isVisible() && control->focusPolicy() & Qt::TabFocus) {
+            control->setFocus(Qt::TabFocusReason);
+            break;
+        }
+    }
+}
+
+void Form::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    program_.run([this] { Form_Unload(); });
+    if (program_.hasEnded())
+        return;
+    // A window closed by the system unloads; the next reference loads it afresh.
+    program_.forget(this);
+    deleteLater();
+}
+
+} // namespace platform

@@ -19,7 +19,13 @@ namespace platform {
 // the originals are missing. Safe to call more than once.
 void installFontSubstitutes();
 
-// A font by name, point size and weight; the size may be fractional (14.25).
+// The family itself where it is installed, else its first installed
+// substitute, else the family for Qt's own fallback: the font Qt would pick,
+// found without Qt's search of every installed font for a missing family
+// (a fontconfig sort, milliseconds for each family at start-up).
+QString installedFamily(const QString &family);
+
+// A font by name (resolved by installedFamily), point size and weight; the size may be fractional (14.25).
 QFont makeFont(const QString &family, qreal pointSize, bool bold = false);
 
 // Text and background colours of a control; unset ones keep the defaults.

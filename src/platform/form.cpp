@@ -1,5 +1,7 @@
 #include "platform/form.h"
 
+#include "platform/controls.h"
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -49,7 +51,7 @@ Form::Form(Program &program, Border border)
         flags |= Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint;
     setWindowFlags(flags);
     // The classic dialog font; resolves to a look-alike where it is missing.
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(QFont(installedFamily(QStringLiteral("MS Sans Serif")), 8));
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
     layout_->setSizeConstraint(QLayout::SetFixedSize);

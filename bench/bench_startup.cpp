@@ -1,6 +1,6 @@
 // Start-up: from starting the process to the setup window painted on the
 // screen, against a bare Qt widget window of the same size started the same
-// way. Both run this same executable (the same libraries to load), each in a
+// way, and (to tell the fonts' share) the bare window with one label. Both run this same executable (the same libraries to load), each in a
 // fresh process, in interleaved rounds. The program's start is main.cpp's.
 //
 // Usage: bench_startup [--rounds N]   (on an X server such as Xvfb, or offscreen)
@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QProcess>
 #include <QTextStream>
 #include <QTimer>
@@ -46,9 +47,13 @@ private:
     bool seen_ = false;
 };
 
-int bareWindow(QApplication &app)
+// A bare window, or with `text` one label: what any window that shows text
+// pays on top (the font database read, one font loaded).
+int bareWindow(QApplication &app, const QString &text = {})
 {
     QWidget window;
+    if (!text.isEmpty())
+        new QLabel(text, &window);
     // The setup window's client size.
     window.resize(5565 / 15, 3975 / 15);
     window.setWindowTitle(QStringLiteral("bare"));
@@ -105,6 +110,8 @@ int main(int argc, char **argv)
     }();
     if (const QString name = childCase(args); !name.isEmpty()) {
         QApplication app(argc, argv);
+        if (name == QLatin1String("label"))
+            return bareWindow(app, QStringLiteral("Welcome To ZAQ Chat !!!"));
         return name == QLatin1String("bare") ? bareWindow(app) : program(app);
     }
 
@@ -114,6 +121,7 @@ int main(int argc, char **argv)
     if (!args.contains(QStringLiteral("--rounds")))
         rounds = Rounds(args + QStringList{QStringLiteral("--rounds"), QStringLiteral("15")});
     rounds.run({{QStringLiteral("bare"), [] { return timeChild(QStringLiteral("bare")); }},
+                {QStringLiteral("label"), [] { return timeChild(QStringLiteral("label")); }},
                 {QStringLiteral("program"), [] { return timeChild(QStringLiteral("program")); }}});
 
     QTextStream out(stdout);
@@ -122,10 +130,14 @@ int main(int argc, char **argv)
                .arg(qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("default"))).arg(rounds.count());
     out << QStringLiteral("%1 %2\n").arg(QStringLiteral("bare Qt widget window (baseline)"), -34)
                .arg(showSpread(rounds.spread(QStringLiteral("bare"), ms), 1), 22);
+    out << QStringLiteral("%1 %2\n").arg(QStringLiteral("bare window with one label"), -34)
+               .arg(showSpread(rounds.spread(QStringLiteral("label"), ms), 1), 22);
     out << QStringLiteral("%1 %2\n").arg(QStringLiteral("setup window"), -34)
                .arg(showSpread(rounds.spread(QStringLiteral("program"), ms), 1), 22);
     const Spread ratio = rounds.ratio(QStringLiteral("program"), ms, QStringLiteral("bare"), ms);
     out << QStringLiteral("setup window / bare window: %1\n").arg(showSpread(ratio, 2));
+    out << QStringLiteral("setup window / bare window with one label: %1\n")
+               .arg(showSpread(rounds.ratio(QStringLiteral("program"), ms, QStringLiteral("label"), ms), 2));
     Goals goals(out);
     goals.atMost(QStringLiteral("start-up, setup window / bare window"), ratio.median, 1.3, QStringLiteral("x"));
     return goals.exitCode();

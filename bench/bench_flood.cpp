@@ -78,11 +78,14 @@ Figures chatWindow(qint64 total)
     QElapsedTimer timer;
     timer.start();
     QThread *sender = startSender(static_cast<quint16>(chat.Winsock->LocalPort()), floodBlock(), total);
-    double stallMs = 0;
+    double stallMs = 0, laterMs = 0;
+    int over = 0;
     {
         StallMeter meter;
         loop.exec();
         stallMs = meter.longestMs();
+        laterMs = meter.longestAfterFirstSecondMs();
+        over = meter.countOverMs(50);
     }
     const double seconds = timer.nsecsElapsed() / 1e9;
     sender->wait();
@@ -96,6 +99,8 @@ Figures chatWindow(qint64 total)
     const qint64 rssAfter = residentBytes();
     return {{QStringLiteral("seconds"), seconds},
             {QStringLiteral("stall_ms"), stallMs},
+            {QStringLiteral("later_stall_ms"), laterMs},
+            {QStringLiteral("stalls_over_50"), double(over)},
             {QStringLiteral("kept_chars"), double(text.size())},
             {QStringLiteral("rss_mb"), rssAfter / 1e6},
             {QStringLiteral("growth_mb"), (rssAfter - rssBefore) / 1e6},
@@ -150,7 +155,10 @@ int main(int argc, char **argv)
     const Spread stall = rounds.spread(QStringLiteral("window"), QStringLiteral("stall_ms"));
     const Spread perChar = rounds.spread(QStringLiteral("window"), QStringLiteral("growth_per_char"));
     out << QStringLiteral("lines/s of the chat window / lines/s of the counting reader: %1\n").arg(showSpread(share, 3));
-    out << QStringLiteral("longest event-loop stall: %1 ms\n").arg(showSpread(stall, 1));
+    out << QStringLiteral("longest event-loop stall: %1 ms; after the first second %2 ms; stalls over 50 ms: %3\n")
+               .arg(showSpread(stall, 1))
+               .arg(showSpread(rounds.spread(QStringLiteral("window"), QStringLiteral("later_stall_ms")), 1))
+               .arg(showSpread(rounds.spread(QStringLiteral("window"), QStringLiteral("stalls_over_50")), 0));
     out << QStringLiteral("kept characters: %1 (bound %2)\n")
                .arg(showSpread(rounds.spread(QStringLiteral("window"), QStringLiteral("kept_chars")), 0))
                .arg(FormChat::TranscriptBound);

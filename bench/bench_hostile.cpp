@@ -90,11 +90,14 @@ Figures flood(const QByteArray &block, qint64 total)
     QElapsedTimer clock;
     clock.start();
     QThread *sender = startSender(static_cast<quint16>(chat.Winsock->LocalPort()), block, total);
-    double stallMs = 0;
+    double stallMs = 0, laterMs = 0;
+    int over = 0;
     {
         StallMeter meter;
         loop.exec();
         stallMs = meter.longestMs();
+        laterMs = meter.longestAfterFirstSecondMs();
+        over = meter.countOverMs(50);
     }
     const double seconds = clock.nsecsElapsed() / 1e9;
     sender->wait();
@@ -103,6 +106,8 @@ Figures flood(const QByteArray &block, qint64 total)
         qFatal("the flood did not end in Disconnected");
     return {{QStringLiteral("seconds"), seconds},
             {QStringLiteral("stall_ms"), stallMs},
+            {QStringLiteral("later_stall_ms"), laterMs},
+            {QStringLiteral("stalls_over_50"), double(over)},
             {QStringLiteral("growth_mb"), (residentBytes() - rssBefore) / 1e6},
             {QStringLiteral("kept_chars"), double(chat.ScreenMsg->Text().size())}};
 }
@@ -270,6 +275,13 @@ int main(int argc, char **argv)
                                            QStringLiteral("window lines"), QStringLiteral("seconds"));
     out << QStringLiteral("MB/s of the chat window / MB/s of the counting reader: random %1, lines %2\n")
                .arg(showSpread(randomShare, 3), showSpread(linesShare, 3));
+    const auto stallRow = [&](const QString &label, const QString &name) {
+        out << QStringLiteral("%1: longest stall after the first second %2 ms, stalls over 50 ms %3\n")
+                   .arg(label, showSpread(rounds.spread(name, QStringLiteral("later_stall_ms")), 1),
+                        showSpread(rounds.spread(name, QStringLiteral("stalls_over_50")), 0));
+    };
+    stallRow(QStringLiteral("random"), QStringLiteral("window random"));
+    stallRow(QStringLiteral("lines"), QStringLiteral("window lines"));
     out << QStringLiteral("stall meter's floor (an idle chat window, 2 s): %1 ms\n")
                .arg(showSpread(rounds.spread(QStringLiteral("idle"), QStringLiteral("stall_ms")), 1));
     out << QStringLiteral("transcript bound: %1 characters\n").arg(FormChat::TranscriptBound);

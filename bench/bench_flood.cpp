@@ -6,9 +6,9 @@
 //
 // Usage: bench_flood [--quick] [--mb N] [--rounds N]
 #include "chat/formchat.h"
-#include "platform/program.h"
-#include "platform/textbox.h"
-#include "platform/winsock.h"
+#include "platform/core/program.h"
+#include "platform/ui/transcriptbox.h"
+#include "platform/net/winsock.h"
 #include "support/goals.h"
 #include "support/measure.h"
 #include "support/rounds.h"

@@ -10,9 +10,9 @@
 // Usage: bench_hostile [--quick] [--mb N (random bytes, default 10)] [--rounds N]
 
 #include "chat/formchat.h"
-#include "platform/program.h"
-#include "platform/textbox.h"
-#include "platform/winsock.h"
+#include "platform/core/program.h"
+#include "platform/ui/transcriptbox.h"
+#include "platform/net/winsock.h"
 #include "setup/formsetup.h"
 #include "support/goals.h"
 #include "support/measure.h"

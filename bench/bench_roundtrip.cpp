@@ -5,9 +5,9 @@
 // rounds; then both again with their transcripts at the bound; and a raw
 // socket ping-pong for scale.
 #include "chat/formchat.h"
-#include "platform/program.h"
-#include "platform/textbox.h"
-#include "platform/winsock.h"
+#include "platform/core/program.h"
+#include "platform/ui/transcriptbox.h"
+#include "platform/net/winsock.h"
 #include "setup/formsetup.h"
 #include "support/goals.h"
 #include "support/measure.h"

@@ -4,8 +4,8 @@
 // fresh process, in interleaved rounds. The program's start is main.cpp's.
 //
 // Usage: bench_startup [--rounds N]   (on an X server such as Xvfb, or offscreen)
-#include "platform/controls.h"
-#include "platform/program.h"
+#include "platform/ui/fonts.h"
+#include "platform/core/program.h"
 #include "setup/formsetup.h"
 #include "support/goals.h"
 #include "support/rounds.h"

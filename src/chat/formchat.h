@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/form.h"
+#include "platform/ui/statuslabel.h"
 
 class QAction;
 class QLabel;
@@ -9,6 +10,7 @@ class QMenu;
 class QPushButton;
 
 namespace platform {
+class Announcer;
 class Line;
 class TranscriptBox;
 class Winsock;
@@ -28,7 +30,7 @@ public:
     static constexpr qsizetype TranscriptBound = qsizetype(4) * 1024 * 1024;
 
     QPushButton *Command1;
-    QLabel *Status;
+    platform::StatusLabel *Status;
     QLabel *Label1;
     platform::TranscriptBox *ScreenMsg;
     QLineEdit *MyMsg;
@@ -54,7 +56,7 @@ protected:
     void Form_Unload() override;
 
 private:
-    void ScreenMsg_GotFocus();
+    void Status_Change(const QString &status);
     void Command1_Click();
     void Winsock_Connect();
     void Winsock_ConnectionRequest(qint32 requestID);
@@ -66,4 +68,6 @@ private:
     void mnuCE_Click();
     void mnuOH_Click();
     void mnuOA_Click();
+
+    platform::Announcer *announcer_;
 };

@@ -1,5 +1,7 @@
 #include "platform/form.h"
 
+#include "platform/ui/accessiblefactory.h"
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -41,6 +43,7 @@ void Surface::paintEvent(QPaintEvent *)
 Form::Form(Program &program, Border border)
     : QWidget(nullptr), program_(program), surface_(new Surface(this)), layout_(new QVBoxLayout(this))
 {
+    installAccessibleFactory();
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                             | Qt::WindowCloseButtonHint;
     if (border == Border::FixedToolWindow)
@@ -121,6 +124,7 @@ void Form::setTabOrder(const QList<QWidget *> &controls)
 
 void Form::Show()
 {
+    const bool again = shownBefore_;
     if (!shownBefore_) {
         shownBefore_ = true;
         adjustSize();
@@ -135,6 +139,10 @@ void Form::Show()
     show();
     raise();
     activateWindow();
+    // A window that comes back (Reconnect, Help again) shows where the focus
+    // is, as after a Tab: its user is at the keyboard or has lost the place.
+    if (again)
+        setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void Form::showEvent(QShowEvent *event)

@@ -1,0 +1,94 @@
+#include "platform/ui/announcer.h"
+
+#include "platform/ui/atspiannouncements.h"
+#include "platform/ui/notificationbox.h"
+
+#include <QAccessible>
+#include <QWidget>
+
+namespace platform {
+
+Announcer::Announcer(QWidget *window, std::function<QString(qsizetype)> moreLines)
+    : QObject(window), window_(window), moreLines_(std::move(moreLines)),
+      notification_(new NotificationBox(window)), bus_(new AtspiAnnouncements(this))
+{
+    quiet_.setSingleShot(true);
+    quiet_.setInterval(Interval);
+    connect(&quiet_, &QTimer::timeout, this, &Announcer::flush);
+}
+
+Announcer::~Announcer() = default;
+
+void Announcer::announceStatus(const QString &status)
+{
+    pending_.append({status});
+    if (!quiet_.isActive())
+        flush();
+}
+
+void Announcer::announceLines(const QString &text)
+{
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == u'\r' || text[i] == u'\n') {
+            addLine(QStringView(text).sliced(start, i - start));
+            start = i + 1;
+        }
+    }
+    if (!quiet_.isActive())
+        flush();
+}
+
+void Announcer::addLine(QStringView line)
+{
+    if (line.trimmed().isEmpty())
+        return;
+    if (pending_.isEmpty() || !pending_.back().lines)
+        pending_.append({QString(), true});
+    Part &part = pending_.back();
+    const qsizetype room = MaxChars - part.text.size();
+    if (part.cut || room <= 0) {
+        ++part.moreLines; // counted, not copied: a flood costs no memory here
+        return;
+    }
+    if (!part.text.isEmpty())
+        part.text += u'\n';
+    qsizetype take = std::min(line.size(), room);
+    if (take < line.size()) {
+        if (line[take - 1].isHighSurrogate())
+            --take; // never half a character
+        part.cut = true;
+    }
+    for (QChar c : line.first(take))
+        part.text += c.category() == QChar::Other_Control ? QChar(u' ') : c; // controls read as blanks
+}
+
+void Announcer::flush()
+{
+    if (pending_.isEmpty())
+        return;
+    QStringList parts;
+    for (const Part &part : std::as_const(pending_)) {
+        QString text = part.text;
+        if (part.cut)
+            text += QChar(0x2026); // an ellipsis: the line goes on
+        if (part.moreLines > 0)
+            text += u'\n' + moreLines_(part.moreLines);
+        parts << text;
+    }
+    pending_.clear();
+    quiet_.start();
+    deliver(parts.join(u'\n'));
+}
+
+void Announcer::deliver(const QString &message)
+{
+    emit announced(message);
+    if (!QAccessible::isActive())
+        return; // no screen reader is listening
+    if (bus_->heard() && bus_->announce(window_, message))
+        return;
+    notification_->present(message);
+}
+
+} // namespace platform

@@ -86,7 +86,9 @@ FormChat::FormChat(Program &program) : Form(program)
     // no screen reader hears the transcript take it for a moment.
     ScreenMsg->setFocusProxy(MyMsg);
     new TranscriptKeys(MyMsg, ScreenMsg);
-    announcer_ = new Announcer(this, [](qsizetype n) { return tr("%n more lines", nullptr, int(n)); });
+    announcer_ = new Announcer(this, [](qsizetype n) {
+        return n == 1 ? tr("1 more line") : tr("%n more lines", nullptr, int(n));
+    });
 
     wire(Status, &StatusLabel::changed, &FormChat::Status_Change);
     wire(Command1, &QPushButton::clicked, &FormChat::Command1_Click);

@@ -46,18 +46,22 @@ void Announcer::addLine(QStringView line)
     if (pending_.isEmpty() || !pending_.back().lines)
         pending_.append({QString(), true});
     Part &part = pending_.back();
-    const qsizetype room = MaxChars - part.text.size();
-    if (part.cut || room <= 0) {
+    if (part.full) {
         ++part.moreLines; // counted, not copied: a flood costs no memory here
         return;
     }
-    if (!part.text.isEmpty())
+    qsizetype take = line.size();
+    if (!part.text.isEmpty()) {
+        if (part.text.size() + 1 + take > MaxChars) {
+            part.full = true; // whole lines only, after the first
+            ++part.moreLines;
+            return;
+        }
         part.text += u'\n';
-    qsizetype take = std::min(line.size(), room);
-    if (take < line.size()) {
-        if (line[take - 1].isHighSurrogate())
-            --take; // never half a character
+    } else if (take > MaxChars) {
+        take = line[MaxChars - 1].isHighSurrogate() ? MaxChars - 1 : MaxChars; // never half a character
         part.cut = true;
+        part.full = true;
     }
     for (QChar c : line.first(take))
         part.text += c.category() == QChar::Other_Control ? QChar(u' ') : c; // controls read as blanks

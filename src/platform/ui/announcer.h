@@ -25,9 +25,9 @@ class NotificationBox;
 // Never both, so no message is spoken twice.
 //
 // Bounded so that a flood cannot bury the speech queue: at most one message
-// per Interval; what comes in meanwhile is merged into the next one, and the
-// arrived lines of a message are cut after about MaxChars characters, the
-// rest summed up as "N more lines".
+// per Interval; what comes in meanwhile is merged into the next one. The
+// arrived lines of a message are whole lines up to MaxChars characters (a
+// longer first line is cut there), the rest summed up as "N more lines".
 class Announcer : public QObject
 {
     Q_OBJECT
@@ -56,7 +56,8 @@ private:
     {
         QString text;
         bool lines = false;
-        bool cut = false; // the last line was cut short
+        bool full = false; // later lines are only counted
+        bool cut = false; // its one line was cut short
         qsizetype moreLines = 0;
     };
 

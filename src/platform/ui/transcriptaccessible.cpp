@@ -2,6 +2,7 @@
 
 #include "platform/textbox.h"
 
+#include <QApplication>
 #include <QTextBlock>
 #include <QTextCursor>
 
@@ -33,6 +34,10 @@ void *TranscriptAccessible::interface_cast(QAccessible::InterfaceType type)
 QAccessible::State TranscriptAccessible::state() const
 {
     QAccessible::State state = QAccessibleWidget::state();
+    // hasFocus() is true while its focus proxy, the input box, has the
+    // focus: a screen reader that looks for the focused control would stop
+    // here first.
+    state.focused = QApplication::focusWidget() == widget();
     state.readOnly = true;
     state.multiLine = true;
     state.selectableText = true;

@@ -2,7 +2,8 @@
 # A conversation heard through Orca: runs the Orca screen reader headless (its
 # speech goes to a file, not to a sound card) on a private Xvfb under openbox,
 # starts ZAQ CHAT as a client of a loopback peer, lets the peer send two lines
-# and leave, and prints what Orca said. Fails unless Orca spoke "Connected",
+# and leave, opens Help, and prints what Orca said. Fails unless Orca spoke
+# "Connected",
 # both lines and "Disconnected" with no key pressed, and never announced the
 # transcript "Chat Room" as the focus. Bounded: it ends within two minutes.
 #

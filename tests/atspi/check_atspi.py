@@ -245,9 +245,12 @@ class Check:
         chat = self.wait_for("chat window (role frame)", lambda: self.window(Role.FRAME, "ZAQ CHAT Chating as CLIENT"))
         transcript = self.find(chat, Role.TEXT, "Chat Room")
 
-        # No one listens for announcements yet: each status is a notification.
-        self.wait_for("notification \"Connected\"", lambda: "Connected" in self.ear.notifications())
-        if self.ear.notifications()[:2] != ["Connecting...", "Connected"]:
+        # No one listens for announcements yet: each status is a notification;
+        # "Connecting..." waits for the window to come up, and "Connected" may
+        # join it.
+        self.wait_for("notification \"Connected\"", lambda: self.ear.notifications()
+                      and self.ear.notifications()[-1].endswith("Connected"))
+        if "\n".join(self.ear.notifications()) != "Connecting...\nConnected":
             fail(f"notifications {self.ear.notifications()}, expected Connecting..., Connected")
         self.wait_for("focus in the message box", lambda: "Your Message:" in self.ear.focused())
         # A screen reader that asks which control is focused finds the input box alone.

@@ -4,9 +4,10 @@
 Runs Orca on a private Xvfb under openbox, with its speech going only to its
 debug file; starts the program as a client of a loopback peer played here,
 connects it through the accessibility bus, lets the peer send two lines and
-leave, and prints every line Orca spoke from the program's start on. Fails
-unless Orca said "Connected", both lines and "Disconnected" with no key
-pressed, and never announced the transcript ("Chat Room") as the focus.
+leave, opens Help, and prints every line Orca spoke from the program's start
+on. Fails unless Orca said "Connected", both lines and "Disconnected" with no
+key pressed, read the help page, and never announced the transcript ("Chat
+Room") as the focus.
 Every wait is bounded.
 
 usage: orca_conversation.py path/to/ZAQCHAT
@@ -203,6 +204,12 @@ class OrcaConversation:
         self.peer = None
         self.wait_for("Orca to say Disconnected", lambda: any("Disconnected" in s for s in self.spoken(connect_mark)))
 
+        # The help page is read out when its window opens.
+        chat = find(application(), Role.FRAME, "ZAQ CHAT Chating as CLIENT")
+        find(chat, Role.MENU_ITEM, "Help").do_action(0)
+        self.wait_for("Orca to read the help page",
+                      lambda: any("3. Press SEND button to send your message." in s for s in self.spoken(connect_mark)))
+
         said = self.spoken(start)
         print("What Orca said, from the program's start:")
         for utterance in said:
@@ -211,7 +218,7 @@ class OrcaConversation:
         if any("Chat Room" in s for s in after):
             fail("Orca announced the transcript \"Chat Room\" after Connect")
         print("PASS: Orca spoke Connected, both lines and Disconnected with no key pressed, "
-              "and never the transcript as the focus")
+              "read the help page, and never the transcript as the focus")
 
     def close(self):
         if self.orca is not None and self.orca.poll() is None:

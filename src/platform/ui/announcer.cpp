@@ -4,6 +4,7 @@
 #include "platform/ui/notificationbox.h"
 
 #include <QAccessible>
+#include <QEvent>
 #include <QWidget>
 
 namespace platform {
@@ -15,6 +16,7 @@ Announcer::Announcer(QWidget *window, std::function<QString(qsizetype)> moreLine
     quiet_.setSingleShot(true);
     quiet_.setInterval(Interval);
     connect(&quiet_, &QTimer::timeout, this, &Announcer::flush);
+    window->installEventFilter(this);
 }
 
 Announcer::~Announcer() = default;
@@ -24,6 +26,15 @@ void Announcer::announceStatus(const QString &status)
     pending_.append({status});
     if (!quiet_.isActive())
         flush();
+}
+
+bool Announcer::eventFilter(QObject *, QEvent *event)
+{
+    // What was said while the window was hidden waits until the screen
+    // reader has announced the window that comes up, then follows it.
+    if ((event->type() == QEvent::Show || event->type() == QEvent::WindowActivate) && !pending_.isEmpty())
+        quiet_.start();
+    return false;
 }
 
 void Announcer::announceLines(const QString &text)
@@ -69,7 +80,7 @@ void Announcer::addLine(QStringView line)
 
 void Announcer::flush()
 {
-    if (pending_.isEmpty())
+    if (pending_.isEmpty() || !window_->isVisible())
         return;
     QStringList parts;
     for (const Part &part : std::as_const(pending_)) {

@@ -24,6 +24,9 @@ class NotificationBox;
 // role, which older screen readers (Orca 43) speak each time it appears.
 // Never both, so no message is spoken twice.
 //
+// Messages wait while the window is hidden, and are said Interval after it
+// comes up, so that they follow the screen reader's words about the window.
+//
 // Bounded so that a flood cannot bury the speech queue: at most one message
 // per Interval; what comes in meanwhile is merged into the next one. The
 // arrived lines of a message are whole lines up to MaxChars characters (a
@@ -49,6 +52,9 @@ public:
 signals:
     // A message as it was handed to the screen reader.
     void announced(const QString &message);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // A part of the next message: a status, or a run of arrived lines.

@@ -1,9 +1,10 @@
 #pragma once
 
-#include "platform/form.h"
+#include "platform/ui/form.h"
 #include "platform/ui/statuslabel.h"
 
 class QAction;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -11,7 +12,6 @@ class QPushButton;
 
 namespace platform {
 class Announcer;
-class Line;
 class TranscriptBox;
 class Winsock;
 } // namespace platform
@@ -36,7 +36,7 @@ public:
     QLineEdit *MyMsg;
     QLabel *Welcome;
     platform::Winsock *Winsock;
-    platform::Line *Line1;
+    QFrame *Line1;
 
     QMenu *mnuChat;
     QAction *mnuCR;
@@ -56,6 +56,8 @@ protected:
     void Form_Unload() override;
 
 private:
+    // The caption before Connect adds the side this copy takes.
+    static QString baseCaption();
     void Status_Change(const QString &status);
     void Command1_Click();
     void Winsock_Connect();

@@ -1,10 +1,11 @@
 #include "platform/ui/accessiblefactory.h"
 
-#include "platform/form.h"
-#include "platform/textbox.h"
+#include "platform/ui/form.h"
 #include "platform/ui/notificationbox.h"
 #include "platform/ui/printedpageaccessible.h"
+#include "platform/ui/surface.h"
 #include "platform/ui/transcriptaccessible.h"
+#include "platform/ui/transcriptbox.h"
 
 #include <QAccessibleWidget>
 

@@ -1,6 +1,7 @@
 #include "platform/ui/printedpageaccessible.h"
 
-#include "platform/form.h"
+#include "platform/ui/surface.h"
+#include "platform/ui/twips.h"
 
 #include <QPointer>
 

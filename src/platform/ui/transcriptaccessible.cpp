@@ -1,6 +1,6 @@
 #include "platform/ui/transcriptaccessible.h"
 
-#include "platform/textbox.h"
+#include "platform/ui/transcriptbox.h"
 
 #include <QApplication>
 #include <QTextBlock>

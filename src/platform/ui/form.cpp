@@ -1,5 +1,6 @@
 #include "platform/ui/form.h"
 
+#include "platform/ui/accessiblefactory.h"
 #include "platform/ui/fonts.h"
 
 #include <QAction>
@@ -16,6 +17,7 @@ namespace platform {
 Form::Form(Program &program, Border border)
     : QWidget(nullptr), program_(program), surface_(new Surface(this)), layout_(new QVBoxLayout(this))
 {
+    installAccessibleFactory();
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                             | Qt::WindowCloseButtonHint;
     if (border == Border::FixedToolWindow)
@@ -97,6 +99,7 @@ void Form::setTabOrder(const QList<QWidget *> &controls)
 
 void Form::Show()
 {
+    const bool again = shownBefore_;
     if (!shownBefore_) {
         shownBefore_ = true;
         adjustSize();
@@ -111,6 +114,10 @@ void Form::Show()
     show();
     raise();
     activateWindow();
+    // A window that comes back (Reconnect, Help again) shows where the focus
+    // is, as after a Tab: its user is at the keyboard or has lost the place.
+    if (again)
+        setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void Form::showEvent(QShowEvent *event)

@@ -19,18 +19,10 @@ using platform::Winsock;
 
 namespace {
 
-const QString Greeting = QStringLiteral("Welcome To Chat!\r\n");
-
 // The Send button is enabled exactly while the status says "Connected".
 void checkSendFollowsStatus(FormChat &chat)
 {
     QCOMPARE(chat.Command1->isEnabled(), chat.Status->text() == QLatin1String("Connected"));
-}
-
-void activate(QWidget &window)
-{
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
 }
 
 } // namespace

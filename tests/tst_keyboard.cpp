@@ -21,14 +21,6 @@
 
 namespace {
 
-const QString Greeting = QStringLiteral("Welcome To Chat!\r\n");
-
-void activate(QWidget &window)
-{
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-}
-
 QString focusName()
 {
     const QWidget *focus = QApplication::focusWidget();

@@ -22,8 +22,6 @@
 
 namespace {
 
-const QString Greeting = QStringLiteral("Welcome To Chat!\r\n");
-
 // One character of 1, 2, 3 or 4 UTF-8 bytes, never a line break or control.
 void appendRandomChar(QString &text, QRandomGenerator &rng)
 {

@@ -185,7 +185,7 @@ void Winsock::Connect()
                 onSocketError(QAbstractSocket::SocketTimeoutError);
         });
     }
-    connectTimer_->start(ConnectTimeoutMs);
+    connectTimer_->start(connectTimeoutMs_);
     socket->connectToHost(host, static_cast<quint16>(remotePort_));
 }
 

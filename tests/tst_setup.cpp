@@ -429,7 +429,7 @@ void TstSetup::failedClientConnectionIsReported()
     fillSetup(c.setup, address, QString::number(port), QStringLiteral("Bob"), true);
     c.connect();
     QCOMPARE(c.chat().Status->text(), QStringLiteral("Connecting..."));
-    QTRY_COMPARE_WITH_TIMEOUT(c.program.boxes.size(), 1, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(c.program.boxes.size(), 1, 1000);
     const RecordingBoxes::Box &box = c.program.boxes.first();
     QCOMPARE(box.prompt, QStringLiteral("Problem To Connect!"));
     QCOMPARE(box.title, QStringLiteral("Connection Failed!"));

@@ -34,8 +34,6 @@ class TstChatStatus : public QObject
 private slots:
     void serverStatusFollowsItsPeer_data();
     void serverStatusFollowsItsPeer();
-    void clientStatusFollowsItsPeer_data();
-    void clientStatusFollowsItsPeer();
     void greetingIsWrittenOnce();
     void windowHasItsFixedSize();
     void controlsCarryTheirTips();
@@ -80,37 +78,6 @@ void TstChatStatus::serverStatusFollowsItsPeer()
     next.connectToHost(QHostAddress::LocalHost, port);
     QTRY_COMPARE(refused.count(), 1);
     QCOMPARE(chat.Status->text(), QStringLiteral("Disconnected"));
-    QCOMPARE(program.boxes.size(), 0);
-}
-
-void TstChatStatus::clientStatusFollowsItsPeer_data()
-{
-    QTest::addColumn<bool>("abort");
-    QTest::newRow("server says goodbye") << false;
-    QTest::newRow("server aborts") << true;
-}
-
-void TstChatStatus::clientStatusFollowsItsPeer()
-{
-    QFETCH(bool, abort);
-    QTcpServer raw;
-    QVERIFY(raw.listen(QHostAddress::LocalHost, freeLowPort()));
-    TestProgram program;
-    connectFromSetup(*program, QStringLiteral("127.0.0.1"), raw.serverPort(), QStringLiteral("Bob"), true);
-    FormChat &chat = program->form<FormChat>();
-    QCOMPARE(chat.Status->text(), QStringLiteral("Connecting..."));
-    QVERIFY(!chat.Command1->isEnabled());
-    QTRY_COMPARE(chat.Status->text(), QStringLiteral("Connected"));
-    checkSendFollowsStatus(chat);
-
-    QTRY_VERIFY(raw.hasPendingConnections());
-    std::unique_ptr<QTcpSocket> server(raw.nextPendingConnection());
-    if (abort)
-        server->abort();
-    else
-        server->disconnectFromHost();
-    QTRY_COMPARE(chat.Status->text(), QStringLiteral("Disconnected"));
-    checkSendFollowsStatus(chat);
     QCOMPARE(program.boxes.size(), 0);
 }
 

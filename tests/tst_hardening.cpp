@@ -37,8 +37,6 @@ private slots:
     void transcriptBound();
     void floodLeavesDisconnectWorking_data();
     void floodLeavesDisconnectWorking();
-    void peerBytesKeptExactly_data();
-    void peerBytesKeptExactly();
     void sendIntoDroppedConnection();
     void sendOnClosedEndpointIsClearError();
     void onePeerAtATime();
@@ -143,33 +141,6 @@ void TstHardening::floodLeavesDisconnectWorking()
     QCOMPARE(arrivals.count(), seen);
     QVERIFY(chat.ScreenMsg->Text().size() <= 256 * 1024);
     QVERIFY(server.boxes.isEmpty());
-}
-
-void TstHardening::peerBytesKeptExactly_data()
-{
-    QTest::addColumn<QByteArray>("sent");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("byte order mark first") << QByteArray("\xEF\xBB\xBFhi") << QStringLiteral("\uFEFFhi");
-    QTest::newRow("two byte order marks") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF") << QStringLiteral("\uFEFF\uFEFF");
-    QTest::newRow("NUL and bell") << QByteArray("a\0b\x07", 4) << QString::fromUtf16(u"a\0b\a", 4);
-    QTest::newRow("invalid bytes") << QByteArray("\xFF\xC0\x80ok\xED\xA0\x80") << QStringLiteral("\uFFFD\uFFFD\uFFFDok\uFFFD\uFFFD\uFFFD");
-}
-
-void TstHardening::peerBytesKeptExactly()
-{
-    QFETCH(QByteArray, sent);
-    QFETCH(QString, shown);
-    TestProgram program;
-    FormChat &chat = program->form<FormChat>();
-    Arrivals arrivals(chat);
-    QTcpSocket peer;
-    peer.connectToHost(QHostAddress::LocalHost, listenOnAnyPort(program));
-    QVERIFY(peer.waitForConnected(5000));
-    peer.write(sent);
-    peer.disconnectFromHost();
-    QTRY_COMPARE(chat.Status->text(), QStringLiteral("Disconnected"));
-    QCOMPARE(arrivals.joined, shown);
-    QCOMPARE(chat.ScreenMsg->Text(), arrivals.transcript());
 }
 
 void TstHardening::sendIntoDroppedConnection()

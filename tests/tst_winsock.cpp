@@ -220,7 +220,7 @@ void TstWinsock::closeLetsThePeerSeeTheEnd()
         c.endpoint->SendData(text);
     c.endpoint->Close();
     QCOMPARE(c.endpoint->State(), Winsock::sckClosed);
-    QTRY_COMPARE_WITH_TIMEOUT(gone.count(), 1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(gone.count(), 1, 10000);
     got += c.peer->readAll();
     // What was queued before Close still arrives, whole.
     QCOMPARE(got.size(), text.toUtf8().size());
@@ -265,7 +265,7 @@ void TstWinsock::peerGoingRaisesClosedOnceAfterItsData()
     } else {
         c.peer->disconnectFromHost();
     }
-    QTRY_COMPARE_WITH_TIMEOUT(c.closedCount, 1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(c.closedCount, 1, 10000);
     QCOMPARE(c.receivedAtClose, text.size());
     QVERIFY(c.received == text);
     QVERIFY(c.endpoint->State() != Winsock::sckConnected);
@@ -323,7 +323,7 @@ void TstWinsock::sendDataPutsExactlyTheUtf8OnTheWire()
             expected += text.toUtf8();
         }
         QByteArray got;
-        QTRY_VERIFY_WITH_TIMEOUT((got += c.peer->readAll()).size() >= expected.size(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT((got += c.peer->readAll()).size() >= expected.size(), 10000);
         // Anything extra would already be here: the endpoint wrote it in one go.
         c.endpoint->Close();
         QTRY_COMPARE(c.peer->state(), QAbstractSocket::UnconnectedState);
@@ -477,7 +477,7 @@ void TstWinsock::readChunkFollowsTheReceiver()
     });
     const QByteArray flood(6 << 20, 'x');
     c.peer->write(flood);
-    QTRY_COMPARE_WITH_TIMEOUT(c.received.size(), flood.size(), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(c.received.size(), flood.size(), 10000);
     QVERIFY2(sizes.size() > 12, qPrintable(QString::number(sizes.size())));
     const auto text = [](const QList<qint32> &list) {
         QStringList numbers;

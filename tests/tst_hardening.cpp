@@ -120,6 +120,9 @@ void TstHardening::floodLeavesDisconnectWorking()
     TestProgram server;
     const quint16 port = listenOnAnyPort(server);
     FormChat &chat = server->form<FormChat>();
+    // The window keeps 4 Mi characters at most (8 MiB of text); lowered here
+    // so that this flood goes past the bound many times over.
+    QCOMPARE(chat.ScreenMsg->maxChars(), qsizetype(4 * 1024 * 1024));
     chat.ScreenMsg->setMaxChars(256 * 1024);
     QSignalSpy arrivals(chat.Winsock, &Winsock::dataArrival);
 

@@ -265,10 +265,14 @@ void TstSetup::serverStartsListening()
     QCOMPARE(c.chat().Welcome->text(), QStringLiteral("Welcome Ann"));
     QVERIFY(c.chat().isVisible());
     QVERIFY(!c.setup.isVisible());
-    // The address is not used: it listens on every local address.
+    // The address is not used: it listens on every local address, IPv6 too
+    // where the system has it.
+    QTcpServer probe;
+    const bool ipv6 = probe.listen(QHostAddress::LocalHostIPv6, 0);
     QTcpSocket peer;
-    peer.connectToHost(QHostAddress::LocalHost, port);
-    QTRY_COMPARE(peer.state(), QAbstractSocket::ConnectedState);
+    peer.connectToHost(ipv6 ? QHostAddress::LocalHostIPv6 : QHostAddress::LocalHost, port);
+    QTRY_VERIFY(peer.state() != QAbstractSocket::ConnectingState);
+    QCOMPARE(peer.state(), QAbstractSocket::ConnectedState);
     QTRY_COMPARE(c.chat().Status->text(), QStringLiteral("Connected"));
 }
 

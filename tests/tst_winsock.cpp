@@ -204,6 +204,8 @@ void TstWinsock::closeLetsThePeerSeeTheEnd_data()
     QTest::newRow("connected, nothing queued") << false << qsizetype(0);
     QTest::newRow("accepted, 2 MB queued") << true << qsizetype(2 << 20);
     QTest::newRow("connected, 2 MB queued") << false << qsizetype(2 << 20);
+    // More than the system buffers: the rest goes out after Close returns.
+    QTest::newRow("accepted, 32 MB queued") << true << qsizetype(32 << 20);
 }
 
 void TstWinsock::closeLetsThePeerSeeTheEnd()

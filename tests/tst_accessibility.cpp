@@ -7,7 +7,7 @@
 #include "chat/formchat.h"
 #include "info/formabout.h"
 #include "info/formhelp.h"
-#include "platform/textbox.h"
+#include "platform/ui/transcriptbox.h"
 #include "setup/formsetup.h"
 
 #include <QAccessible>

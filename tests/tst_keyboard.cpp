@@ -7,8 +7,8 @@
 #include "chat/formchat.h"
 #include "info/formabout.h"
 #include "info/formhelp.h"
-#include "platform/textbox.h"
-#include "platform/winsock.h"
+#include "platform/ui/transcriptbox.h"
+#include "platform/net/winsock.h"
 #include "setup/formsetup.h"
 
 #include <QApplication>
@@ -274,7 +274,7 @@ void TstKeyboard::menusByAccessKeys()
     if (inChat && result != QLatin1String("end")) {
         const bool stays = result == QLatin1String("help") || result == QLatin1String("about");
         QCOMPARE(c.clientChat().Status->text(), stays ? QStringLiteral("Connected") : QStringLiteral("Disconnected"));
-        QCOMPARE(c.clientChat().Winsock->State() == platform::Winsock::sckConnected, stays);
+        QCOMPARE(c.clientChat().Winsock->State() == platform::SocketState::Connected, stays);
     }
     QCOMPARE(c.client.boxes.size(), 0);
 }

@@ -2,7 +2,7 @@
 // starting a server or a client, bad ports, and closing it.
 
 #include "chat/formchat.h"
-#include "platform/winsock.h"
+#include "platform/net/winsock.h"
 #include "setup/formsetup.h"
 #include "support/testing.h"
 
@@ -204,7 +204,7 @@ void TstSetup::emptyFieldsAreReportedInOrder()
         QVERIFY(!c.chat().isVisible());
         QVERIFY(c.setup.isVisible());
         QCOMPARE(c.chat().Welcome->text(), QStringLiteral("Welcome ") + name);
-        QCOMPARE(c.chat().Winsock->State(), Winsock::sckClosed);
+        QCOMPARE(c.chat().Winsock->State(), platform::SocketState::Closed);
         QCOMPARE(c.chat().Caption(), Base);
     }
 }
@@ -249,7 +249,7 @@ void TstSetup::blanksOnlyFieldsPass()
     fillSetup(c.setup, QStringLiteral("   "), QString::number(freeLowPort()), QStringLiteral("  "), false);
     c.connect();
     QCOMPARE(c.program.boxes.size(), 0);
-    QCOMPARE(c.chat().Winsock->State(), Winsock::sckListening);
+    QCOMPARE(c.chat().Winsock->State(), platform::SocketState::Listening);
     QCOMPARE(c.chat().Welcome->text(), QStringLiteral("Welcome   "));
 }
 
@@ -385,7 +385,7 @@ void TstSetup::badPortIsRefused()
         QCOMPARE(box.style, 16);
         QVERIFY2(box.prompt.contains(QLatin1String("Port Number")), qPrintable(box.prompt));
         QVERIFY2(box.prompt.contains(QLatin1String("1 to 9999")), qPrintable(box.prompt));
-        QCOMPARE(c.chat().Winsock->State(), Winsock::sckClosed);
+        QCOMPARE(c.chat().Winsock->State(), platform::SocketState::Closed);
         QVERIFY(!c.chat().isVisible());
         QVERIFY(c.setup.isVisible());
         QCOMPARE(c.chat().Caption(), Base);
@@ -404,7 +404,7 @@ void TstSetup::portInUseIsReported()
     QVERIFY2(c.program.boxes.first().prompt.contains(QLatin1String("in use")), qPrintable(c.program.boxes.first().prompt));
     QVERIFY(!c.chat().isVisible());
     QVERIFY(c.setup.isVisible());
-    QCOMPARE(c.chat().Winsock->State(), Winsock::sckClosed);
+    QCOMPARE(c.chat().Winsock->State(), platform::SocketState::Closed);
 }
 
 void TstSetup::failedClientConnectionIsReported_data()
@@ -443,7 +443,7 @@ void TstSetup::failedClientConnectionIsReported()
     QVERIFY2(box.detail.startsWith(detail.replace(QStringLiteral("%1"), QString::number(port))), qPrintable(box.detail));
     QCOMPARE(c.chat().Status->text(), QStringLiteral("Disconnected"));
     QVERIFY(!c.chat().Command1->isEnabled());
-    QCOMPARE(c.chat().Winsock->State(), Winsock::sckClosed);
+    QCOMPARE(c.chat().Winsock->State(), platform::SocketState::Closed);
 
     // The server comes up late; Reconnect and Connect again find it.
     silent.reset();
@@ -463,7 +463,7 @@ void TstSetup::closingSetupEndsTheProgram_data()
     QTest::addColumn<bool>("viaExit");
     // The chat window's endpoint as the program ends; -1 for no chat window.
     QTest::addColumn<int>("stateAtEnd");
-    const int closed = Winsock::sckClosed;
+    const int closed = int(platform::SocketState::Closed);
     QTest::newRow("close, nothing else loaded") << "nothing" << false << -1;
     QTest::newRow("close, after failed checks") << "failed checks" << false << closed;
     QTest::newRow("close, after Reconnect") << "reconnect" << false << closed;
@@ -493,7 +493,7 @@ void TstSetup::closingSetupEndsTheProgram()
         // The windows are still there, on their way out.
         for (QWidget *window : QApplication::topLevelWidgets()) {
             if (auto *chat = qobject_cast<FormChat *>(window); chat && &chat->program() == &*c.program)
-                stateSeen = chat->Winsock->State();
+                stateSeen = int(chat->Winsock->State());
         }
     });
     if (viaExit)

@@ -1,11 +1,17 @@
 #include "chat/formchat.h"
 
+#include "chat/errortext.h"
 #include "info/formabout.h"
 #include "info/formhelp.h"
-#include "platform/accessibility.h"
-#include "platform/controls.h"
-#include "platform/textbox.h"
-#include "platform/winsock.h"
+#include "platform/net/winsock.h"
+#include "platform/ui/accessibility.h"
+#include "platform/ui/colors.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/focuswatcher.h"
+#include "platform/ui/fonts.h"
+#include "platform/ui/line.h"
+#include "platform/ui/shortcuts.h"
+#include "platform/ui/transcriptbox.h"
 #include "setup/formsetup.h"
 
 #include <QAction>
@@ -17,40 +23,40 @@
 using namespace platform;
 
 namespace {
-const QString BaseCaption = QStringLiteral("ZAQ CHAT Chating");
 const QString CrLf = QStringLiteral("\r\n");
 } // namespace
 
 FormChat::FormChat(Program &program) : Form(program)
 {
     setObjectName(QStringLiteral("FormChat"));
-    setCaption(BaseCaption);
+    program.setErrorWording(&ErrorText::words);
+    setCaption(baseCaption());
     setClientSize(5355, 4830);
     setIconFromResources();
     QWidget *area = client();
     setColors(area, std::nullopt, QColor(192, 192, 192));
 
-    Command1 = place(makeButton(area, QStringLiteral("Command1"), QStringLiteral("Send")), 4200, 4200, 975, 495);
-    Command1->setToolTip(QStringLiteral("Press On This Key To Send Your Message"));
+    Command1 = place(makeButton(area, QStringLiteral("Command1"), tr("Send")), 4200, 4200, 975, 495);
+    Command1->setToolTip(tr("Press On This Key To Send Your Message"));
     Command1->setEnabled(false);
 
     Status = place(makeLabel(area, QStringLiteral("Status"), QString()), 3120, 240, 2055, 375);
     Status->setFont(makeFont(QStringLiteral("Times New Roman"), 12));
-    Status->setToolTip(QStringLiteral("Current Status of Connection"));
+    Status->setToolTip(tr("Current Status of Connection"));
     Status->setAlignment(Qt::AlignCenter);
 
-    Label1 = place(makeLabel(area, QStringLiteral("Label1"), QStringLiteral("Your Message:")), 0, 3840, 1590, 315);
+    Label1 = place(makeLabel(area, QStringLiteral("Label1"), tr("Your Message:")), 0, 3840, 1590, 315);
     Label1->setFont(makeFont(QStringLiteral("Comic Sans MS"), 11.25, true));
     setColors(Label1, QColor(192, 0, 192));
 
     ScreenMsg = place(new TranscriptBox(area), 120, 720, 5055, 3135);
     ScreenMsg->setObjectName(QStringLiteral("ScreenMsg"));
-    describe(ScreenMsg, QStringLiteral("Chat Room"), QStringLiteral("This is Chat Room"));
+    describe(ScreenMsg, tr("Chat Room"), tr("This is Chat Room"));
     ScreenMsg->setMaxChars(TranscriptBound);
 
     MyMsg = place(makeTextBox(area, QStringLiteral("MyMsg")), 120, 4200, 3855, 495);
     MyMsg->setFont(makeFont(QStringLiteral("Lucida Sans Unicode"), 12));
-    MyMsg->setToolTip(QStringLiteral("Here Enter Your Message"));
+    MyMsg->setToolTip(tr("Here Enter Your Message"));
     MyMsg->setMaxLength(std::numeric_limits<int>::max());
 
     Welcome = place(makeLabel(area, QStringLiteral("Welcome"), QString()), 120, 120, 3000, 435);
@@ -60,18 +66,18 @@ FormChat::FormChat(Program &program) : Form(program)
     Winsock = new platform::Winsock(this);
     Winsock->setObjectName(QStringLiteral("Winsock"));
 
-    Line1 = new Line(area, QStringLiteral("Line1"), 0, 0, 5500, 0);
+    Line1 = makeLine(area, QStringLiteral("Line1"), 0, 5500, 0);
 
-    mnuChat = addMenu(QStringLiteral("mnuChat"), QStringLiteral("&Chat"));
-    mnuCR = addItem(mnuChat, QStringLiteral("mnuCR"), QStringLiteral("&Reconnect"));
+    mnuChat = addMenu(QStringLiteral("mnuChat"), tr("&Chat"));
+    mnuCR = addItem(mnuChat, QStringLiteral("mnuCR"), tr("&Reconnect"));
     mnuCR->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    mnuCD = addItem(mnuChat, QStringLiteral("mnuCD"), QStringLiteral("&Disconnect"));
+    mnuCD = addItem(mnuChat, QStringLiteral("mnuCD"), tr("&Disconnect"));
     mnuCD->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     mnuCM = addSeparator(mnuChat, QStringLiteral("mnuCM"));
-    mnuCE = addItem(mnuChat, QStringLiteral("mnuCE"), QStringLiteral("&Exit"));
-    mnuO = addMenu(QStringLiteral("mnuO"), QStringLiteral("&Other"));
-    mnuOH = addItem(mnuO, QStringLiteral("mnuOH"), QStringLiteral("&Help"));
-    mnuOA = addItem(mnuO, QStringLiteral("mnuOA"), QStringLiteral("&About"));
+    mnuCE = addItem(mnuChat, QStringLiteral("mnuCE"), tr("&Exit"));
+    mnuO = addMenu(QStringLiteral("mnuO"), tr("&Other"));
+    mnuOH = addItem(mnuO, QStringLiteral("mnuOH"), tr("&Help"));
+    mnuOA = addItem(mnuO, QStringLiteral("mnuOA"), tr("&About"));
     letShortcutsThrough(MyMsg, {mnuCR->shortcut(), mnuCD->shortcut()});
 
     Label1->setBuddy(MyMsg); // names the input box
@@ -92,9 +98,14 @@ FormChat::FormChat(Program &program) : Form(program)
     wire(mnuOA, &QAction::triggered, &FormChat::mnuOA_Click);
 }
 
+QString FormChat::baseCaption()
+{
+    return tr("ZAQ CHAT Chating");
+}
+
 void FormChat::Form_Load()
 {
-    ScreenMsg->setText(QStringLiteral("Welcome To Chat!") + CrLf);
+    ScreenMsg->setText(tr("Welcome To Chat!") + CrLf);
 }
 
 void FormChat::ScreenMsg_GotFocus()
@@ -104,7 +115,7 @@ void FormChat::ScreenMsg_GotFocus()
 
 void FormChat::Winsock_Connect()
 {
-    Status->setText(QStringLiteral("Connected"));
+    Status->setText(tr("Connected"));
     Command1->setEnabled(true);
 }
 
@@ -112,25 +123,25 @@ void FormChat::Winsock_ConnectionRequest(qint32 requestID)
 {
     Winsock->Close();
     Winsock->Accept(requestID);
-    Status->setText(QStringLiteral("Connected"));
+    Status->setText(tr("Connected"));
     Command1->setEnabled(true);
 }
 
 void FormChat::Winsock_Close()
 {
     Winsock->Close();
-    Status->setText(QStringLiteral("Disconnected"));
+    Status->setText(tr("Disconnected"));
     Command1->setEnabled(false);
 }
 
-void FormChat::Winsock_Error(qint32, const QString &description)
+void FormChat::Winsock_Error(qint32 number, const QString &)
 {
     // A connection attempt failed: say so, and do not pretend to be connecting.
     Winsock->Close();
-    Status->setText(QStringLiteral("Disconnected"));
+    Status->setText(tr("Disconnected"));
     Command1->setEnabled(false);
-    program().MsgBox(QStringLiteral("Problem To Connect!"), vbCritical, QStringLiteral("Connection Failed!"),
-                     description);
+    program().MsgBox(tr("Problem To Connect!"), MsgBoxStyle::Critical, tr("Connection Failed!"),
+                     ErrorText::connectFailure(number, Winsock->RemoteHost().trimmed(), Winsock->RemotePort()));
 }
 
 void FormChat::Command1_Click()
@@ -152,9 +163,9 @@ void FormChat::Winsock_DataArrival(qint32)
 
 void FormChat::mnuCR_Click()
 {
-    setCaption(BaseCaption);
+    setCaption(baseCaption());
     Winsock->Close();
-    Status->setText(QStringLiteral("Disconnected"));
+    Status->setText(tr("Disconnected"));
     Command1->setEnabled(false);
     program().form<FormSetup>().Show();
     Hide();
@@ -163,7 +174,7 @@ void FormChat::mnuCR_Click()
 void FormChat::mnuCD_Click()
 {
     Winsock->Close();
-    Status->setText(QStringLiteral("Disconnected"));
+    Status->setText(tr("Disconnected"));
     Command1->setEnabled(false);
 }
 

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "platform/form.h"
+#include "platform/ui/form.h"
 
 class QAction;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
 
 namespace platform {
-class Line;
 class TranscriptBox;
 class Winsock;
 } // namespace platform
@@ -34,7 +34,7 @@ public:
     QLineEdit *MyMsg;
     QLabel *Welcome;
     platform::Winsock *Winsock;
-    platform::Line *Line1;
+    QFrame *Line1;
 
     QMenu *mnuChat;
     QAction *mnuCR;
@@ -54,6 +54,8 @@ protected:
     void Form_Unload() override;
 
 private:
+    // The caption before Connect adds the side this copy takes.
+    static QString baseCaption();
     void ScreenMsg_GotFocus();
     void Command1_Click();
     void Winsock_Connect();

@@ -1,7 +1,7 @@
 #include "support/testing.h"
 
 #include "chat/formchat.h"
-#include "platform/controls.h"
+#include "platform/ui/fonts.h"
 #include "setup/formsetup.h"
 
 #include <QApplication>

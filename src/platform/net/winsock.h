@@ -11,7 +11,8 @@
 // The endpoint listens, accepts one connection, connects out, sends, receives
 // and closes. Its events come on the thread that owns it, like window events.
 
-#include "platform/utf8stream.h"
+#include "platform/net/socketstate.h"
+#include "platform/net/utf8stream.h"
 
 #include <QAbstractSocket>
 #include <QHash>
@@ -24,25 +25,13 @@ class QTimer;
 
 namespace platform {
 
+enum class Operation;
+
 class Winsock : public QObject
 {
     Q_OBJECT
 
 public:
-    // States in the usual numbering of such endpoints.
-    enum StateValue : qint16 {
-        sckClosed = 0,
-        sckOpen = 1,
-        sckListening = 2,
-        sckConnectionPending = 3,
-        sckResolvingHost = 4,
-        sckHostResolved = 5,
-        sckConnecting = 6,
-        sckConnected = 7,
-        sckClosing = 8,
-        sckError = 9,
-    };
-
     explicit Winsock(QObject *parent = nullptr);
     ~Winsock() override;
 
@@ -52,7 +41,7 @@ public:
     void setRemoteHost(const QString &host) { remoteHost_ = host; }
     qint32 RemotePort() const { return remotePort_; }
     void setRemotePort(qint32 port);
-    qint16 State() const;
+    SocketState State() const;
 
     // Closed afterwards whatever the state; on a closed endpoint it does nothing.
     void Close();
@@ -89,20 +78,40 @@ signals:
     // The peer closed or lost the connection; raised once, after everything
     // the peer sent has been delivered.
     void closed();
-    // A connection attempt failed: what happened, in plain words.
-    void errorOccurred(qint32 number, const QString &description);
+    // A connection attempt failed: its error number and the system's reason.
+    // The host and port it was made to are still RemoteHost and RemotePort.
+    void errorOccurred(qint32 number, const QString &reason);
 
 private:
+    // Where the endpoint is in its life. Only enter() changes it, and it
+    // does what each step needs: State(), the guards of the operations and
+    // the once-only events all follow from it.
+    enum class Phase {
+        Idle,       // nothing open
+        Listening,  // waiting for peers
+        Connecting, // an attempt of Connect is under way
+        Failed,     // the last attempt failed and was reported
+        Talking,    // a conversation is open
+        PeerGone,   // the peer left; what it sent is still being delivered
+        Finished,   // everything was delivered and closed() raised
+    };
+    static bool canEnter(Phase from, Phase to);
+    void enter(Phase next);
+    void reset();
+    void throwIfBusy(Operation operation);
+
     void onNewConnection();
     void adoptSocket(QTcpSocket *socket);
     void onSocketError(QAbstractSocket::SocketError error);
+    void onConnectTimeout();
     void onPeerGone();
     void scheduleRead();
     void readChunk();
     void fitChunk(qint64 elapsedMs, qint64 bytesRead);
-    void failConnect(qint32 number, const QString &description);
+    void failConnect(qint32 number, const QString &reason);
     void dropSocket(QTcpSocket *socket, bool graceful);
 
+    Phase phase_ = Phase::Idle;
     qint32 localPort_ = 0;
     QString remoteHost_;
     qint32 remotePort_ = 0;
@@ -110,18 +119,14 @@ private:
 
     QTcpServer *server_ = nullptr;
     QTcpSocket *socket_ = nullptr;
-    QTimer *connectTimer_ = nullptr;
+    QTimer *connectTimer_;
+    // A pending read of the next chunk, one pass of the event loop later.
+    QTimer *readTimer_;
     QHash<qint32, QTcpSocket *> requests_;
     qint32 nextRequestID_ = 1;
 
     Utf8Stream decoder_;
     QString inbox_;
-    bool connecting_ = false;
-    bool failed_ = false;
-    bool peerGone_ = false;
-    bool closeRaised_ = false;
-    bool readScheduled_ = false;
-    quint64 generation_ = 0;
     qint64 chunkBytes_ = ReadChunkBytes / 4;
 };
 

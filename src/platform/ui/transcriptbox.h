@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ui/transcriptview.h"
+
 #include <QPlainTextEdit>
 #include <QString>
 
@@ -29,33 +31,20 @@ public:
 
     // What the view shows for a piece of text, as plain text: line breaks
     // (CR LF, lone CR, lone LF) as one "\n" each, control characters as
-    // visible symbols, so nothing a peer sends can cut off or hide the rest.
+    // visible symbols (see transcriptview::render).
     static QString viewText(const QString &text, bool afterCarriageReturn);
-    // Breaks of one append after its first start a new view block only once
-    // the block holds this many characters; the others are line separators.
-    static constexpr qsizetype GroupChars = 2048;
-    // A run this long without a break is cut into view blocks of its own
-    // (view only), so one huge line never has to be laid out in one piece.
-    static constexpr qsizetype SoftBlockChars = 8192;
+    static constexpr qsizetype GroupChars = transcriptview::GroupChars;
+    static constexpr qsizetype SoftBlockChars = transcriptview::SoftBlockChars;
     // The view position of a text position.
     qsizetype viewPosition(qsizetype position) const;
     // What the view shows, as plain text: line breaks as LF, the view's own
     // cuts of long runs left out. Equals viewText(Text()).
     QString shownText() const;
 
-    // A cut of a long run: its text position within the piece and the view
-    // position of the block break the view put there.
-    struct Cut
-    {
-        qsizetype text;
-        qsizetype view;
-    };
-
 private:
     static constexpr int CutBlock = 1; // user state of a block that a cut started
     void trimToBound(qsizetype incoming);
-    QString insertionText(const QString &text, bool afterCarriageReturn, QList<Cut> &cuts);
-    void markCuts(int viewStart, const QList<Cut> &cuts);
+    void markCuts(int viewStart, const QList<transcriptview::Cut> &cuts);
 
     QString text_;
     qsizetype crlfPairs_ = 0; // CR LF pairs in text_, each one view character

@@ -1,4 +1,4 @@
-#include "platform/messagebox.h"
+#include "platform/core/messagebox.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -14,7 +14,7 @@ void QtMessageBoxService::show(const QString &prompt, int style, const QString &
     if (!detail.isEmpty())
         box.setInformativeText(detail);
     box.setTextFormat(Qt::PlainText);
-    box.setIcon(style == vbCritical ? QMessageBox::Critical : QMessageBox::Warning);
+    box.setIcon(style == MsgBoxStyle::Critical ? QMessageBox::Critical : QMessageBox::Warning);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
 }

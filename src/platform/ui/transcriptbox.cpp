@@ -1,4 +1,6 @@
-#include "platform/textbox.h"
+#include "platform/ui/transcriptbox.h"
+
+#include "platform/ui/transcriptview.h"
 
 #include <QScrollBar>
 #include <QTextBlock>
@@ -33,78 +35,9 @@ TranscriptBox::TranscriptBox(QWidget *parent) : QPlainTextEdit(parent)
     setTextInteractionFlags(Qt::TextSelectableByMouse);
 }
 
-namespace {
-
-// The view's text for a piece: breaks become `paragraph` where a new block
-// starts and `line` elsewhere; controls become visible symbols. With `cuts`,
-// long runs without a break are cut into blocks, and the text positions of
-// the cuts are added to it.
-QString mirror(const QString &text, bool afterCarriageReturn, char16_t line, char16_t paragraph,
-               qsizetype &blockChars, qsizetype groupChars, QList<TranscriptBox::Cut> *cuts = nullptr)
-{
-    const qsizetype room = cuts ? text.size() / TranscriptBox::SoftBlockChars + 1 : 0;
-    QString view(text.size() + room, Qt::Uninitialized);
-    char16_t *out = reinterpret_cast<char16_t *>(view.data());
-    char16_t *const begin = out;
-    const char16_t *const textBegin = reinterpret_cast<const char16_t *>(text.constData());
-    const char16_t *in = textBegin;
-    const char16_t *const end = in + text.size();
-    bool previousCr = afterCarriageReturn;
-    bool firstBreak = true;
-    qsizetype blockStart = -blockChars; // view index where the last block starts
-    for (; in != end; ++in) {
-        const char16_t u = *in;
-        if (u >= 0x20 && u != 0x7F && (u < 0x2028 || (u > 0x2029 && (u < 0xFDD0 || u > 0xFDD1)))) {
-            if (cuts && (out - begin) - blockStart >= TranscriptBox::SoftBlockChars && !QChar::isLowSurrogate(u)) {
-                cuts->append({in - textBegin, out - begin}); // a long run: the view starts a block here
-                *out++ = paragraph;
-                blockStart = out - begin;
-            }
-            *out++ = u; // the common case first
-            previousCr = false;
-            continue;
-        }
-        if (u == u'\r' || u == u'\n' || u == 0x2028) {
-            // The LF of a CR LF pair adds nothing to the CR's break.
-            if (!(u == u'\n' && previousCr)) {
-                const bool newBlock = firstBreak || (out - begin) - blockStart >= groupChars;
-                *out++ = newBlock ? paragraph : line;
-                if (newBlock)
-                    blockStart = out - begin;
-                firstBreak = false;
-            }
-            previousCr = u == u'\r';
-            continue;
-        }
-        previousCr = false;
-        if (u == u'\t')
-            *out++ = u;
-        else if (u < 0x20)
-            *out++ = char16_t(0x2400 + u); // control pictures
-        else if (u == 0x7F)
-            *out++ = 0x2421;
-        else if (u == 0x2029 || u == 0xFDD0 || u == 0xFDD1)
-            *out++ = QChar::ReplacementCharacter; // paragraph and frame marks of the view
-        else
-            *out++ = u;
-    }
-    view.truncate(out - begin);
-    blockChars = (out - begin) - blockStart;
-    return view;
-}
-
-} // namespace
-
 QString TranscriptBox::viewText(const QString &text, bool afterCarriageReturn)
 {
-    qsizetype blockChars = 0;
-    return mirror(text, afterCarriageReturn, u'\n', u'\n', blockChars, GroupChars);
-}
-
-QString TranscriptBox::insertionText(const QString &text, bool afterCarriageReturn, QList<Cut> &cuts)
-{
-    return mirror(text, afterCarriageReturn, QChar::LineSeparator, QChar::ParagraphSeparator, blockChars_,
-                  GroupChars, &cuts);
+    return transcriptview::render(text, afterCarriageReturn, 0, {}).text;
 }
 
 qsizetype TranscriptBox::viewPosition(qsizetype position) const
@@ -118,11 +51,11 @@ qsizetype TranscriptBox::viewPosition(qsizetype position) const
     return position - countCrlf(QStringView(text_).first(position)) + cutsBefore;
 }
 
-void TranscriptBox::markCuts(int viewStart, const QList<Cut> &cuts)
+void TranscriptBox::markCuts(int viewStart, const QList<transcriptview::Cut> &cuts)
 {
     // A block the view cut from a long run continues its line: tagged so
     // shownText() joins it to the one before without a break.
-    for (const Cut &cut : cuts)
+    for (const transcriptview::Cut &cut : cuts)
         document()->findBlock(viewStart + int(cut.view) + 1).setUserState(CutBlock);
 }
 
@@ -158,15 +91,16 @@ void TranscriptBox::appendText(const QString &text)
     crlfPairs_ += countCrlf(text) + (afterCr && text.front() == u'\n' ? 1 : 0);
     const qint64 pieceStart = trimmed_ + text_.size();
     text_ += text;
-    QList<Cut> cuts;
-    const QString view = insertionText(text, afterCr, cuts);
+    const transcriptview::Piece view = transcriptview::render(
+        text, afterCr, blockChars_, {QChar::LineSeparator, QChar::ParagraphSeparator, true});
+    blockChars_ = view.blockChars;
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     const int viewStart = end.position();
-    end.insertText(view);
-    for (const Cut &cut : cuts)
+    end.insertText(view.text);
+    for (const transcriptview::Cut &cut : view.cuts)
         cuts_.append(pieceStart + cut.text);
-    markCuts(viewStart, cuts);
+    markCuts(viewStart, view.cuts);
     trimToBound(0);
 }
 

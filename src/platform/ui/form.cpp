@@ -1,4 +1,4 @@
-#include "platform/form.h"
+#include "platform/ui/form.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -6,37 +6,10 @@
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
 
 namespace platform {
-
-Surface::Surface(QWidget *parent) : QWidget(parent) {}
-
-int Surface::lineHeightTwips() const
-{
-    return twips(fontMetrics().height());
-}
-
-void Surface::print(const QString &text)
-{
-    lines_.append({text, currentY_});
-    currentY_ += lineHeightTwips();
-    update();
-}
-
-void Surface::paintEvent(QPaintEvent *)
-{
-    if (lines_.isEmpty())
-        return;
-    QPainter painter(this);
-    painter.setFont(font());
-    painter.setPen(palette().color(QPalette::WindowText));
-    const int ascent = fontMetrics().ascent();
-    for (const PrintedLine &line : lines_)
-        painter.drawText(0, px(line.topTwips) + ascent, line.text);
-}
 
 Form::Form(Program &program, Border border)
     : QWidget(nullptr), program_(program), surface_(new Surface(this)), layout_(new QVBoxLayout(this))
@@ -48,7 +21,8 @@ Form::Form(Program &program, Border border)
     else
         flags |= Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint;
     setWindowFlags(flags);
-    // The classic dialog font; resolves to a look-alike where it is missing.
+    // A narrow 8-point sans serif, which the windows' layout in twips is
+    // measured for; installFontSubstitutes() maps it to an installed family.
     setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);

@@ -1,8 +1,6 @@
-#include "platform/program.h"
+#include "platform/core/program.h"
 
-#include "platform/form.h"
-
-#include <QCoreApplication>
+#include "platform/ui/form.h"
 
 namespace platform {
 
@@ -41,7 +39,7 @@ void Program::forget(Form *form)
     }
 }
 
-void Program::MsgBox(const QString &prompt, int style, const QString &title,
+void Program::MsgBox(const QString &prompt, MsgBoxStyle style, const QString &title,
                      const QString &detail)
 {
     boxes_->show(prompt, style, title, detail);
@@ -50,11 +48,6 @@ void Program::MsgBox(const QString &prompt, int style, const QString &title,
 void Program::setMessageBoxService(std::unique_ptr<MessageBoxService> service)
 {
     boxes_ = std::move(service);
-}
-
-void Program::DoEvents()
-{
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void Program::End()
@@ -85,8 +78,7 @@ void Program::run(const std::function<void()> &handler)
     } catch (const Error &error) {
         reportUnhandled(error);
     } catch (const std::exception &e) {
-        reportUnhandled(Error(err::Unexpected, QString::fromLocal8Bit(e.what()),
-                              QStringLiteral("The program goes on; if this keeps happening, restart it.")));
+        reportUnhandled(Error(err::Unexpected, Operation::Other, QString::fromLocal8Bit(e.what())));
     }
 }
 
@@ -94,11 +86,10 @@ void Program::reportUnhandled(const Error &error)
 {
     if (ended_)
         return;
-    QString detail = error.advice();
-    if (!detail.isEmpty())
-        detail += QLatin1Char('\n');
-    detail += QStringLiteral("(Error %1)").arg(error.number());
-    MsgBox(error.description(), vbCritical, QStringLiteral("ZAQ CHAT"), detail);
+    // Without the windows' wording, the facts alone.
+    const ErrorWords words = wording_ ? wording_(error)
+                                      : ErrorWords{{}, error.reason(), QString::number(error.number())};
+    MsgBox(words.prompt, MsgBoxStyle::Critical, words.title, words.detail);
 }
 
 } // namespace platform

@@ -4,8 +4,10 @@
 
 namespace platform {
 
-// Message box styles the program uses.
-enum MsgBoxStyle { vbCritical = 16, vbExclamation = 48 };
+// The icon of a message box, which tells how serious it is: a failure the
+// user must deal with, or a warning about what they typed. The numbers are
+// what the box service receives and what tests compare.
+enum MsgBoxStyle : int { Critical = 16, Exclamation = 48 };
 
 // Shows modal message boxes. The program holds one; tests install one that
 // records the boxes and returns at once.

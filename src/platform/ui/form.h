@@ -1,6 +1,8 @@
 #pragma once
 
-#include "platform/program.h"
+#include "platform/core/program.h"
+#include "platform/ui/surface.h"
+#include "platform/ui/twips.h"
 
 #include <QList>
 #include <QWidget>
@@ -11,39 +13,6 @@ class QAction;
 class QVBoxLayout;
 
 namespace platform {
-
-// Twips to Qt's logical pixels: 15 twips to a pixel at 96 dots per inch, so
-// high-DPI screens scale the same way as the rest of Qt.
-constexpr int px(int twips) { return twips / 15; }
-constexpr int twips(int pixels) { return pixels * 15; }
-
-// The client area of a window: it holds the controls and draws the lines
-// printed on the window, which it keeps so that they survive hiding, covering
-// and repainting.
-class Surface : public QWidget
-{
-    Q_OBJECT
-
-public:
-    struct PrintedLine
-    {
-        QString text;
-        int topTwips;
-    };
-
-    explicit Surface(QWidget *parent);
-    void print(const QString &text);
-    const QList<PrintedLine> &printedLines() const { return lines_; }
-    int currentY() const { return currentY_; }
-    int lineHeightTwips() const;
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
-
-private:
-    QList<PrintedLine> lines_;
-    int currentY_ = 0;
-};
 
 // Base of the program's windows: fixed client size in twips, fixed border,
 // centred on first show, optional menu bar, retained printing, and handlers

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/error.h"
-#include "platform/messagebox.h"
+#include "platform/core/error.h"
+#include "platform/core/messagebox.h"
 
 #include <QObject>
 #include <QPointer>
@@ -46,12 +46,20 @@ public:
     }
 
     // A modal message box; returns when the user has closed it.
-    void MsgBox(const QString &prompt, int style, const QString &title,
+    void MsgBox(const QString &prompt, MsgBoxStyle style, const QString &title,
                 const QString &detail = {});
     void setMessageBoxService(std::unique_ptr<MessageBoxService> service);
 
-    // Processes all pending window and socket events, then returns.
-    void DoEvents();
+    // How an error that ended a handler is put into words for the user: the
+    // windows install their wording, as this layer holds no text of its own.
+    struct ErrorWords
+    {
+        QString title;
+        QString prompt;
+        QString detail;
+    };
+    using ErrorWording = std::function<ErrorWords(const Error &)>;
+    void setErrorWording(ErrorWording wording) { wording_ = std::move(wording); }
 
     // Stops the program at once: every window goes away and no further
     // handler runs. What "stop" means beyond that is the end action's choice
@@ -78,6 +86,7 @@ private:
     std::map<std::type_index, QPointer<Form>> forms_;
     std::unique_ptr<MessageBoxService> boxes_;
     std::function<void()> endAction_;
+    ErrorWording wording_;
     bool ended_ = false;
 };
 

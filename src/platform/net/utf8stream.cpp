@@ -1,4 +1,4 @@
-#include "platform/utf8stream.h"
+#include "platform/net/utf8stream.h"
 
 namespace platform {
 

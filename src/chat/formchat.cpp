@@ -5,13 +5,15 @@
 #include "info/formhelp.h"
 #include "platform/net/winsock.h"
 #include "platform/ui/accessibility.h"
+#include "platform/ui/announcer.h"
 #include "platform/ui/colors.h"
 #include "platform/ui/controls.h"
-#include "platform/ui/focuswatcher.h"
 #include "platform/ui/fonts.h"
 #include "platform/ui/line.h"
 #include "platform/ui/shortcuts.h"
+#include "platform/ui/statuslabel.h"
 #include "platform/ui/transcriptbox.h"
+#include "platform/ui/transcriptkeys.h"
 #include "setup/formsetup.h"
 
 #include <QAction>
@@ -40,7 +42,9 @@ FormChat::FormChat(Program &program) : Form(program)
     Command1->setToolTip(tr("Press On This Key To Send Your Message"));
     Command1->setEnabled(false);
 
-    Status = place(makeLabel(area, QStringLiteral("Status"), QString()), 3120, 240, 2055, 375);
+    Status = place(new StatusLabel(area), 3120, 240, 2055, 375);
+    Status->setObjectName(QStringLiteral("Status"));
+    Status->setTextFormat(Qt::PlainText);
     Status->setFont(makeFont(QStringLiteral("Times New Roman"), 12));
     Status->setToolTip(tr("Current Status of Connection"));
     Status->setAlignment(Qt::AlignCenter);
@@ -82,8 +86,16 @@ FormChat::FormChat(Program &program) : Form(program)
 
     Label1->setBuddy(MyMsg); // names the input box
     setTabOrder({Command1, Status, Label1, ScreenMsg, MyMsg, Welcome});
+    // The transcript never keeps the focus: whatever would give it the focus
+    // (the first show, Tab, a click) gives it to the input box instead, so
+    // no screen reader hears the transcript take it for a moment.
+    ScreenMsg->setFocusProxy(MyMsg);
+    new TranscriptKeys(MyMsg, ScreenMsg);
+    announcer_ = new Announcer(this, [](qsizetype n) {
+        return n == 1 ? tr("1 more line") : tr("%n more lines", nullptr, int(n));
+    });
 
-    wire(new FocusWatcher(ScreenMsg), &FocusWatcher::gotFocus, &FormChat::ScreenMsg_GotFocus);
+    wire(Status, &StatusLabel::changed, &FormChat::Status_Change);
     wire(Command1, &QPushButton::clicked, &FormChat::Command1_Click);
     returnFocusAfterClick(Command1, MyMsg); // the next line is typed at once
     wire(Winsock, &platform::Winsock::connected, &FormChat::Winsock_Connect);
@@ -108,9 +120,9 @@ void FormChat::Form_Load()
     ScreenMsg->setText(tr("Welcome To Chat!") + CrLf);
 }
 
-void FormChat::ScreenMsg_GotFocus()
+void FormChat::Status_Change(const QString &status)
 {
-    MyMsg->setFocus(Qt::OtherFocusReason);
+    announcer_->announceStatus(status);
 }
 
 void FormChat::Winsock_Connect()
@@ -159,6 +171,7 @@ void FormChat::Winsock_DataArrival(qint32)
     Winsock->GetData(InData);
     ScreenMsg->appendText(CrLf + InData);
     ScreenMsg->setSelStart(ScreenMsg->Text().size());
+    announcer_->announceLines(InData);
 }
 
 void FormChat::mnuCR_Click()

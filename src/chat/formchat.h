@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ui/form.h"
+#include "platform/ui/statuslabel.h"
 
 class QAction;
 class QFrame;
@@ -10,6 +11,7 @@ class QMenu;
 class QPushButton;
 
 namespace platform {
+class Announcer;
 class TranscriptBox;
 class Winsock;
 } // namespace platform
@@ -28,7 +30,7 @@ public:
     static constexpr qsizetype TranscriptBound = qsizetype(4) * 1024 * 1024;
 
     QPushButton *Command1;
-    QLabel *Status;
+    platform::StatusLabel *Status;
     QLabel *Label1;
     platform::TranscriptBox *ScreenMsg;
     QLineEdit *MyMsg;
@@ -56,7 +58,7 @@ protected:
 private:
     // The caption before Connect adds the side this copy takes.
     static QString baseCaption();
-    void ScreenMsg_GotFocus();
+    void Status_Change(const QString &status);
     void Command1_Click();
     void Winsock_Connect();
     void Winsock_ConnectionRequest(qint32 requestID);
@@ -68,4 +70,6 @@ private:
     void mnuCE_Click();
     void mnuOH_Click();
     void mnuOA_Click();
+
+    platform::Announcer *announcer_;
 };

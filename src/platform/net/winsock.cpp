@@ -25,14 +25,10 @@ qint32 checkedPort(qint32 port)
 } // namespace
 
 Winsock::Winsock(QObject *parent)
-    : QObject(parent), connectTimer_(new QTimer(this)), readTimer_(new QTimer(this))
+    : QObject(parent), connectTimer_(new QTimer(this))
 {
     connectTimer_->setSingleShot(true);
     connect(connectTimer_, &QTimer::timeout, this, &Winsock::onConnectTimeout);
-    // One chunk per pass of the event loop, so input and painting go on.
-    readTimer_->setSingleShot(true);
-    readTimer_->setInterval(0);
-    connect(readTimer_, &QTimer::timeout, this, &Winsock::readChunk);
 }
 
 Winsock::~Winsock()
@@ -151,7 +147,7 @@ void Winsock::adoptSocket(QTcpSocket *socket)
     // The first chunk is read at once, for the lowest latency; the rest of a
     // burst is read one chunk per pass of the event loop.
     connect(socket, &QIODevice::readyRead, this, [this] {
-        if (!readTimer_->isActive())
+        if (!nextRead_)
             readChunk();
     });
     connect(socket, &QAbstractSocket::disconnected, this, &Winsock::onPeerGone);
@@ -184,8 +180,15 @@ void Winsock::onPeerGone()
 
 void Winsock::scheduleRead()
 {
-    if (!readTimer_->isActive())
-        readTimer_->start();
+    if (nextRead_)
+        return;
+    // One chunk per pass of the event loop, so input and painting go on. The
+    // read is queued on an object of its own: deleting it cancels the read.
+    nextRead_ = new QObject(this);
+    QMetaObject::invokeMethod(nextRead_, [this] {
+        std::exchange(nextRead_, nullptr)->deleteLater();
+        readChunk();
+    }, Qt::QueuedConnection);
 }
 
 void Winsock::readChunk()

@@ -120,8 +120,9 @@ private:
     QTcpServer *server_ = nullptr;
     QTcpSocket *socket_ = nullptr;
     QTimer *connectTimer_;
-    // A pending read of the next chunk, one pass of the event loop later.
-    QTimer *readTimer_;
+    // The read of the next chunk, queued for the next pass of the event loop;
+    // null when none is queued.
+    QObject *nextRead_ = nullptr;
     QHash<qint32, QTcpSocket *> requests_;
     qint32 nextRequestID_ = 1;
 

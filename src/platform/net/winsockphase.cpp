@@ -61,7 +61,7 @@ void Winsock::enter(Phase next)
 void Winsock::reset()
 {
     connectTimer_->stop();
-    readTimer_->stop();
+    delete std::exchange(nextRead_, nullptr); // a queued read of the old conversation never runs
     chunkBytes_ = ReadChunkBytes / 4;
     decoder_.reset();
     inbox_.clear();

@@ -1,5 +1,8 @@
 #include "platform/ui/form.h"
 
+#include "platform/ui/accessiblefactory.h"
+#include "platform/ui/fonts.h"
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -14,6 +17,7 @@ namespace platform {
 Form::Form(Program &program, Border border)
     : QWidget(nullptr), program_(program), surface_(new Surface(this)), layout_(new QVBoxLayout(this))
 {
+    installAccessibleFactory();
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                             | Qt::WindowCloseButtonHint;
     if (border == Border::FixedToolWindow)
@@ -23,7 +27,7 @@ Form::Form(Program &program, Border border)
     setWindowFlags(flags);
     // A narrow 8-point sans serif, which the windows' layout in twips is
     // measured for; installFontSubstitutes() maps it to an installed family.
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(QFont(installedFamily(QStringLiteral("MS Sans Serif")), 8));
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
     layout_->setSizeConstraint(QLayout::SetFixedSize);
@@ -95,6 +99,7 @@ void Form::setTabOrder(const QList<QWidget *> &controls)
 
 void Form::Show()
 {
+    const bool again = shownBefore_;
     if (!shownBefore_) {
         shownBefore_ = true;
         adjustSize();
@@ -109,6 +114,10 @@ void Form::Show()
     show();
     raise();
     activateWindow();
+    // A window that comes back (Reconnect, Help again) shows where the focus
+    // is, as after a Tab: its user is at the keyboard or has lost the place.
+    if (again)
+        setAttribute(Qt::WA_KeyboardFocusChange);
 }
 
 void Form::showEvent(QShowEvent *event)

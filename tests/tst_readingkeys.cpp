@@ -18,16 +18,6 @@
 #include <QStyleOptionButton>
 #include <QtTest>
 
-namespace {
-
-void activate(QWidget &window)
-{
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-}
-
-} // namespace
-
 class TstReadingKeys : public QObject
 {
     Q_OBJECT

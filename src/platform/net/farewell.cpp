@@ -33,8 +33,14 @@ Farewell::Farewell(QTcpSocket *socket, int fd, SendLedger ledger, qint64 lostByt
     connect(timer_, &QTimer::timeout, this, &Farewell::step);
     // The program may end before the wait does.
     connect(qApp, &QCoreApplication::aboutToQuit, this, &Farewell::handOff);
+}
+
+void Farewell::start()
+{
+    // At once: a connection with nothing owed closes now, so what the peer
+    // sends from here on meets a closed socket and it learns so.
     timer_->start(StepMs);
-    QTimer::singleShot(0, this, &Farewell::step);
+    step();
 }
 
 Farewell::~Farewell()
@@ -56,21 +62,20 @@ void Farewell::step()
         socket_->skip(socket_->bytesAvailable());
     // FIN goes after the last byte Qt still holds.
     if (!shut_ && (!live || socket_->bytesToWrite() == 0)) {
-        kernel::shutdownSending(fd_);
+        finQueued_ = kernel::shutdownSending(fd_);
         shut_ = true;
         if (fd_ < 0 && live)
             socket_->disconnectFromHost(); // no second descriptor: Qt closes once it has flushed
     }
-    const bool peerClosed = kernel::discardReceived(fd_) || (fd_ < 0 && !live);
+    kernel::discardReceived(fd_);
     const qint64 queued = live ? socket_->bytesToWrite() : lostBytes_;
-    const qint64 unacknowledged = kernel::unacknowledged(fd_);
+    // The FIN counts until acknowledged; it is no text.
+    const qint64 unacknowledged = std::max<qint64>(0, kernel::unacknowledged(fd_) - (finQueued_ ? 1 : 0));
     const bool over = kernel::ended(fd_) || since_.elapsed() >= boundMs_;
-    if (over || (shut_ && unacknowledged == 0 && (queued == 0 || !live)))
+    if (over || (shut_ && unacknowledged == 0 && (queued == 0 || !live))) {
         report(queued + unacknowledged);
-    // Closed once the peer has closed too, so what it still sends meets no
-    // closed socket (which would answer with a reset).
-    if (reported_ && (peerClosed || over))
         end();
+    }
 }
 
 void Farewell::report(qint64 owed)

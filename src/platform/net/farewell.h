@@ -14,8 +14,10 @@ namespace platform {
 // The end of one connection, after the window has let it go: what is still
 // queued goes to the system, the connection closes with FIN (never a reset),
 // and for at most a bounded time the peer's acknowledgements are awaited.
-// Then finished() says what, if anything, is still owed; the connection is
-// closed when the peer has closed its side too, or at the end of that time.
+// Then finished() says what, if anything, is still owed, and the connection
+// is closed. What the peer sends meanwhile is read and dropped: left unread,
+// it would turn the close into a reset, which can throw away what is still
+// on its way to the peer.
 //
 // If the program ends first, what can be handed to the system without
 // waiting is handed over and the connection closed the same way, so the
@@ -33,6 +35,9 @@ public:
              QObject *parent);
     ~Farewell() override;
 
+    // Begins: closes at once if nothing is owed, else waits in the background.
+    void start();
+
 signals:
     void finished(qint64 characters, qint32 lines);
 
@@ -49,6 +54,7 @@ private:
     qint64 knownOwed_;
     int boundMs_;
     bool shut_ = false;
+    bool finQueued_ = false;
     bool reported_ = false;
     bool done_ = false;
     QElapsedTimer since_;

@@ -1,7 +1,6 @@
 #include "platform/net/kernelsocket.h"
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -85,32 +84,26 @@ bool ended(int fd)
 #endif
 }
 
-void shutdownSending(int fd)
+bool shutdownSending(int fd)
 {
 #ifdef Q_OS_UNIX
-    if (fd >= 0)
-        ::shutdown(fd, SHUT_WR);
+    return fd >= 0 && ::shutdown(fd, SHUT_WR) == 0;
 #else
     Q_UNUSED(fd);
+    return false;
 #endif
 }
 
-bool discardReceived(int fd)
+void discardReceived(int fd)
 {
 #ifdef Q_OS_UNIX
     // Bounded, so a peer that floods cannot keep this going.
     char scrap[16384];
-    for (int i = 0; fd >= 0 && i < 256; ++i) {
-        const ssize_t got = ::recv(fd, scrap, sizeof scrap, MSG_DONTWAIT);
-        if (got == 0)
-            return true;
-        if (got < 0)
-            return errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+    for (int i = 0; fd >= 0 && i < 256 && ::recv(fd, scrap, sizeof scrap, MSG_DONTWAIT) > 0; ++i) {
     }
 #else
     Q_UNUSED(fd);
 #endif
-    return false;
 }
 
 } // namespace platform::kernel

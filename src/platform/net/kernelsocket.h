@@ -28,12 +28,12 @@ bool stoppedAnswering(int fd, int ms);
 bool ended(int fd);
 
 // Sends FIN after what is queued, without closing: unlike close(), it never
-// turns into a reset.
-void shutdownSending(int fd);
+// turns into a reset. True if a FIN was queued (it takes one place in the
+// count of unacknowledged bytes until the peer acknowledges it).
+bool shutdownSending(int fd);
 
 // Reads and drops whatever has arrived, so closing afterwards sends FIN and
-// not a reset (Linux resets a connection closed with unread data). True
-// once the peer has closed its side.
-bool discardReceived(int fd);
+// not a reset (Linux resets a connection closed with unread data).
+void discardReceived(int fd);
 
 } // namespace platform::kernel

@@ -33,10 +33,13 @@ void Winsock::endConversation(QTcpSocket *socket)
                                   lost, lostOwed_, farewellMs_, this);
     if (!live)
         socket->deleteLater();
+    // Told after the handler that closed the conversation has run, so the
+    // window says "Disconnected" first.
     connect(farewell, &Farewell::finished, this, [this](qint64 characters, qint32 lines) {
         if (characters > 0)
             emit undelivered(characters, lines);
-    });
+    }, Qt::QueuedConnection);
+    farewell->start();
     conversing_ = false;
     queuedAtEnd_ = -1;
     lostOwed_ = -1;

@@ -161,7 +161,9 @@ void TstChatStatus::windowHasItsFixedSize()
     QCOMPARE(chat.size(), before);
     QCOMPARE(chat.client()->size(), QSize(357, 322));
     QVERIFY(!(chat.windowFlags() & Qt::WindowMaximizeButtonHint));
-    QVERIFY(!chat.windowIcon().isNull());
+    // The program's icon in every size a desktop asks for, up to 256 px.
+    QCOMPARE(chat.windowIcon().availableSizes(),
+             QList<QSize>({{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
     // Centred on the screen when first shown.
     const QRect screen = chat.screen()->availableGeometry();
     const QPoint offset = chat.frameGeometry().center() - screen.center();

@@ -101,9 +101,11 @@ QAction *Form::addSeparator(QMenu *menu, const QString &name)
 
 void Form::setIconFromResources()
 {
+    // Every size, so title bars, task bars and switchers of any scale find a
+    // sharp one instead of stretching a small one.
     QIcon icon;
-    icon.addFile(QStringLiteral(":/icon/zaqchat-16.png"), QSize(16, 16));
-    icon.addFile(QStringLiteral(":/icon/zaqchat-32.png"), QSize(32, 32));
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icon/zaqchat-%1.png").arg(size), QSize(size, size));
     setWindowIcon(icon);
 }
 

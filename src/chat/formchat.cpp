@@ -28,7 +28,7 @@ FormChat::FormChat(Program &program) : Form(program)
     setClientSize(5355, 4830);
     setIconFromResources();
     QWidget *area = client();
-    setColors(area, std::nullopt, QColor(192, 192, 192));
+    setWindowBackColor(area, QColor(192, 192, 192));
 
     Command1 = place(makeButton(area, QStringLiteral("Command1"), QStringLiteral("Send")), 4200, 4200, 975, 495);
     Command1->setToolTip(QStringLiteral("Press On This Key To Send Your Message"));
@@ -148,6 +148,7 @@ void FormChat::Winsock_DataArrival(qint32)
     Winsock->GetData(InData);
     ScreenMsg->appendText(CrLf + InData);
     ScreenMsg->setSelStart(ScreenMsg->Text().size());
+    Alert();
 }
 
 void FormChat::mnuCR_Click()

@@ -49,6 +49,14 @@ void setColors(QWidget *control, std::optional<QColor> text, std::optional<QColo
     control->setPalette(palette);
 }
 
+void setWindowBackColor(QWidget *area, const QColor &back)
+{
+    QPalette palette = area->palette();
+    palette.setColor(QPalette::Window, back);
+    area->setPalette(palette);
+    area->setAutoFillBackground(true);
+}
+
 QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption)
 {
     auto *label = new QLabel(caption, parent);

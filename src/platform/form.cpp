@@ -1,6 +1,9 @@
 #include "platform/form.h"
 
+#include "platform/desktop.h"
+
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QIcon>
@@ -9,6 +12,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace platform {
 
@@ -39,7 +43,8 @@ void Surface::paintEvent(QPaintEvent *)
 }
 
 Form::Form(Program &program, Border border)
-    : QWidget(nullptr), program_(program), surface_(new Surface(this)), layout_(new QVBoxLayout(this))
+    : QWidget(nullptr), program_(program), surface_(new Surface(this)), layout_(new QVBoxLayout(this)),
+      border_(border)
 {
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                             | Qt::WindowCloseButtonHint;
@@ -123,20 +128,36 @@ void Form::setTabOrder(const QList<QWidget *> &controls)
 
 void Form::Show()
 {
+    // A tool window (help, about) keeps out of the task bar.
+    if (border_ == Border::FixedToolWindow)
+        keepOutOfTaskBar(this);
     if (!shownBefore_) {
         shownBefore_ = true;
         adjustSize();
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-            const QRect area = screen->availableGeometry();
-            QRect frame = frameGeometry();
-            if (frame.width() < width() || frame.height() < height())
-                frame = QRect(QPoint(), size());
-            move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
-        }
+        if (const QScreen *screen = QGuiApplication::primaryScreen())
+            centreFrame(this, screen->availableGeometry());
     }
+    if (windowState() & Qt::WindowMinimized)
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
+}
+
+void Form::Alert()
+{
+    if (isActiveWindow())
+        return;
+    QApplication::alert(this);
+    setUrgencyHint(this, true);
+}
+
+void Form::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // The user has come to the window: the call for attention has done its work.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        setUrgencyHint(this, false);
 }
 
 void Form::showEvent(QShowEvent *event)

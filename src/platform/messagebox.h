@@ -2,6 +2,10 @@
 
 #include <QString>
 
+#include <functional>
+
+class QWidget;
+
 namespace platform {
 
 // Message box styles the program uses.
@@ -19,12 +23,17 @@ public:
                       const QString &detail) = 0;
 };
 
-// The real one: a modal QMessageBox with one OK button.
+// The real one: a modal QMessageBox with one OK button, transient for and
+// centred over the window `owner` names (none: a box of its own).
 class QtMessageBoxService : public MessageBoxService
 {
 public:
+    explicit QtMessageBoxService(std::function<QWidget *()> owner = {}) : owner_(std::move(owner)) {}
     void show(const QString &prompt, int style, const QString &title,
               const QString &detail) override;
+
+private:
+    std::function<QWidget *()> owner_;
 };
 
 } // namespace platform

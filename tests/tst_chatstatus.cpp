@@ -164,6 +164,18 @@ void TstChatStatus::windowHasItsFixedSize()
     // The program's icon in every size a desktop asks for, up to 256 px.
     QCOMPARE(chat.windowIcon().availableSizes(),
              QList<QSize>({{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
+    // The window is grey; the transcript and the message box keep the
+    // platform's text-box colours, on screen too.
+    QCOMPARE(chat.client()->palette().color(QPalette::Window), QColor(192, 192, 192));
+    for (QWidget *box : {static_cast<QWidget *>(chat.ScreenMsg), static_cast<QWidget *>(chat.MyMsg)}) {
+        const QColor base = QApplication::palette(box).color(QPalette::Base);
+        QVERIFY(base != QColor(192, 192, 192));
+        QCOMPARE(box->palette().color(QPalette::Base), base);
+        QCOMPARE(box->palette().color(QPalette::Text), QApplication::palette(box).color(QPalette::Text));
+    }
+    const QImage shown = chat.ScreenMsg->viewport()->grab().toImage();
+    QCOMPARE(shown.pixelColor(shown.width() - 4, shown.height() - 4),
+             QApplication::palette(chat.ScreenMsg).color(QPalette::Base));
     // Centred on the screen when first shown.
     const QRect screen = chat.screen()->availableGeometry();
     const QPoint offset = chat.frameGeometry().center() - screen.center();

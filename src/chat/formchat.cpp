@@ -42,6 +42,7 @@ FormChat::FormChat(Program &program) : Form(program)
     Label1 = place(makeLabel(area, QStringLiteral("Label1"), QStringLiteral("Your Message:")), 0, 3840, 1590, 315);
     Label1->setFont(makeFont(QStringLiteral("Comic Sans MS"), 11.25, true));
     setColors(Label1, QColor(192, 0, 192));
+    sizeToText(Label1);
 
     ScreenMsg = place(new TranscriptBox(area), 120, 720, 5055, 3135);
     ScreenMsg->setObjectName(QStringLiteral("ScreenMsg"));

@@ -46,6 +46,7 @@ private slots:
     void clientStatusFollowsItsPeer();
     void greetingIsWrittenOnce();
     void windowHasItsFixedSize();
+    void framesAndRulesDrawWhole();
     void controlsCarryTheirTips();
     void transcriptNeverKeepsTheFocus_data();
     void transcriptNeverKeepsTheFocus();
@@ -180,6 +181,40 @@ void TstChatStatus::windowHasItsFixedSize()
     const QRect screen = chat.screen()->availableGeometry();
     const QPoint offset = chat.frameGeometry().center() - screen.center();
     QVERIFY2(offset.manhattanLength() <= 4, qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
+}
+
+void TstChatStatus::framesAndRulesDrawWhole()
+{
+    // Run by the suite at scale 1 and again at 1.25 and 1.5 (QT_SCALE_FACTOR),
+    // where a one-pixel line falls between device pixels or under a neighbour.
+    TestProgram program;
+    FormChat &chat = program->form<FormChat>();
+    chat.Show();
+    QVERIFY(QTest::qWaitForWindowExposed(&chat));
+    const QImage shot = chat.grab().toImage();
+    const qreal scale = shot.devicePixelRatio();
+    const auto dark = [&](int x, int y) { return qGray(shot.pixel(x, y)) < 170; };
+    // A device row (or column) near a logical edge that is dark all along.
+    const auto ruled = [&](qreal at, int from, int to, bool row) {
+        for (int line = qFloor(at * scale) - 2; line <= qCeil(at * scale) + 2; ++line) {
+            bool whole = line >= 0;
+            for (int i = from; whole && i < to; ++i)
+                whole = row ? dark(i, line) : dark(line, i);
+            if (whole)
+                return true;
+        }
+        return false;
+    };
+    const QRect box(chat.ScreenMsg->mapTo(&chat, QPoint()), chat.ScreenMsg->size());
+    const int left = qCeil((box.left() + 2) * scale), right = qFloor((box.left() + box.width() - 25) * scale);
+    const int top = qCeil((box.top() + 2) * scale), bottom = qFloor((box.top() + box.height() - 25) * scale);
+    QVERIFY2(ruled(box.top(), left, right, true), "transcript frame, top edge");
+    QVERIFY2(ruled(box.top() + box.height() - 1, left, right, true), "transcript frame, bottom edge");
+    QVERIFY2(ruled(box.left(), top, bottom, false), "transcript frame, left edge");
+    QVERIFY2(ruled(box.left() + box.width() - 1, top, bottom, false), "transcript frame, right edge");
+    // The rule under the menu bar, across the window.
+    const int rule = chat.client()->mapTo(&chat, QPoint()).y();
+    QVERIFY2(ruled(rule, qCeil(4 * scale), qFloor((chat.width() - 4) * scale), true), "rule under the menu bar");
 }
 
 void TstChatStatus::controlsCarryTheirTips()

@@ -1,5 +1,7 @@
 // Takes pictures of the four windows in a real conversation between two
-// copies on this computer, for the README. Usage: zaq_screenshots OUTDIR
+// copies on this computer, for the README: each window as the screen shows
+// it, with the title bar and borders of the window manager that frames it.
+// Usage: zaq_screenshots OUTDIR
 
 #include "chat/formchat.h"
 #include "info/formabout.h"
@@ -16,6 +18,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QWindow>
 #include <QTcpServer>
 
 #include <cstdio>
@@ -42,10 +46,19 @@ quint16 freePort()
 
 bool save(QWidget &window, const QDir &dir, const char *name)
 {
+    // On the screen, on top, framed by the window manager, painted and flushed.
+    window.raise();
+    window.activateWindow();
+    waitFor([&] { return window.windowHandle() && window.windowHandle()->isExposed() && window.isActiveWindow(); });
+    waitFor([&] { return window.frameGeometry() != window.geometry(); }, 2000);
     window.repaint();
-    QCoreApplication::processEvents();
+    QDeadlineTimer settle(300);
+    while (!settle.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    const QRect frame = window.frameGeometry();
+    const QPixmap shot = window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     const QString path = dir.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
-    const bool ok = window.grab().save(path);
+    const bool ok = !shot.isNull() && shot.save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
     return ok;
 }

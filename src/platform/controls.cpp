@@ -1,5 +1,6 @@
 #include "platform/controls.h"
 
+#include "platform/devicepixels.h"
 #include "platform/form.h"
 
 #include <QEvent>
@@ -9,6 +10,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
+#include <QtMath>
 
 namespace platform {
 
@@ -103,16 +105,30 @@ Line::Line(QWidget *parent, const QString &name, int x1, int y1, int x2, int y2)
 {
     setObjectName(name);
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    const QRect box = QRect(QPoint(px(x1), px(y1)), QPoint(px(x2), px(y2))).normalized();
-    setGeometry(box.adjusted(0, 0, 1, 1));
+    // One pixel more than the line on every side, so that at a fractional
+    // scale a whole device pixel of the line lies inside the control.
+    const QRect box = QRect(QPoint(px(x1), px(y1)), QPoint(px(x2), px(y2))).normalized().adjusted(-1, -1, 2, 2);
+    setGeometry(box);
     line_ = QLine(px(x1) - box.left(), px(y1) - box.top(), px(x2) - box.left(), px(y2) - box.top());
 }
 
 void Line::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawLine(line_);
+    const QColor colour = palette().color(QPalette::WindowText);
+    if (line_.dx() != 0 && line_.dy() != 0) {
+        painter.setPen(colour);
+        painter.drawLine(line_);
+        return;
+    }
+    // A rule across or down: on whole device pixels from where it starts, so
+    // that at a fractional scale (1.25) it is neither lost between pixels nor
+    // covered by the menu bar that shares its first row.
+    const int thickness = qMax(1, qFloor(devicePixelRatioF()));
+    const QRect span = wholeDevicePixels(painter, QRectF(QRectF(line_.p1(), line_.p2()).normalized().adjusted(0, 0, 1, 1)));
+    fillDevicePixels(painter, line_.dy() == 0 ? QRect(span.left(), span.top(), span.width(), thickness)
+                                              : QRect(span.left(), span.top(), thickness, span.height()),
+                     colour);
 }
 
 FocusWatcher::FocusWatcher(QWidget *control) : QObject(control)

@@ -1,5 +1,7 @@
 #include "platform/textbox.h"
 
+#include "platform/devicepixels.h"
+
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -31,6 +33,14 @@ TranscriptBox::TranscriptBox(QWidget *parent) : QPlainTextEdit(parent)
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The frame whole at fractional scales, with the text box's own colour
+    // (not the window's) in any sliver between the frame and the view.
+    // The view ends a pixel short of the bottom edge, which it would cover
+    // when it repaints alone.
+    new FrameOnTop(this);
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+    setViewportMargins(0, 0, 0, 1);
 }
 
 namespace {

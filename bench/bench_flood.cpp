@@ -4,9 +4,9 @@
 // event loop during the flood and the resident memory per kept character.
 #include "chat/formchat.h"
 #include "support/measure.h"
-#include "platform/program.h"
-#include "platform/textbox.h"
-#include "platform/winsock.h"
+#include "platform/core/program.h"
+#include "platform/ui/transcriptbox.h"
+#include "platform/net/winsock.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -9,10 +9,10 @@
 
 #include "chat/formchat.h"
 #include "support/measure.h"
-#include "platform/messagebox.h"
-#include "platform/program.h"
-#include "platform/textbox.h"
-#include "platform/winsock.h"
+#include "platform/core/messagebox.h"
+#include "platform/core/program.h"
+#include "platform/ui/transcriptbox.h"
+#include "platform/net/winsock.h"
 #include "setup/formsetup.h"
 
 #include <QApplication>

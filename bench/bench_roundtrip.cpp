@@ -2,9 +2,9 @@
 // line lands in the other's transcript, which sends one back at once. Against
 // a raw socket ping-pong of the same bytes in the same run.
 #include "chat/formchat.h"
-#include "platform/program.h"
-#include "platform/textbox.h"
-#include "platform/winsock.h"
+#include "platform/core/program.h"
+#include "platform/ui/transcriptbox.h"
+#include "platform/net/winsock.h"
 #include "setup/formsetup.h"
 
 #include <QApplication>

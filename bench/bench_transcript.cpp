@@ -1,7 +1,7 @@
 // What one more line costs the transcript as it grows: appending through the
 // transcript box (text, view, caret at the end, a repaint) against putting
 // the whole text into the view again for every line.
-#include "platform/textbox.h"
+#include "platform/ui/transcriptbox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

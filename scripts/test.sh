@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the suite offscreen,
 # under AddressSanitizer + UndefinedBehaviorSanitizer, the receive-path fuzzer
-# for a bounded time, the Debian package check, and last the suite again on a
+# for a bounded time, the Debian package check, a conversation heard through
+# the Orca screen reader, and last the suite again on a
 # real X server (Xvfb), so the output ends with ctest's summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -39,6 +40,12 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
   step "privileged port as an ordinary user"
   scripts/as-user-test.sh build/release
 fi
+
+step "real desktops: openbox on X11, weston on Wayland"
+scripts/check-desktop.sh build/release
+
+step "a conversation heard through the Orca screen reader"
+scripts/check-screenreader.sh build/release
 
 step "tests under AddressSanitizer + UndefinedBehaviorSanitizer (offscreen)"
 ctest --preset asan -j "$jobs"

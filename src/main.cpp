@@ -1,7 +1,7 @@
 #include "setup/formsetup.h"
 
-#include "platform/controls.h"
-#include "platform/program.h"
+#include "platform/ui/fonts.h"
+#include "platform/core/program.h"
 #include "version.h"
 
 #include <QApplication>

@@ -6,9 +6,9 @@
 // Run by scripts/check-desktop.sh.
 
 #include "chat/formchat.h"
-#include "platform/controls.h"
-#include "platform/program.h"
-#include "platform/textbox.h"
+#include "platform/core/program.h"
+#include "platform/ui/fonts.h"
+#include "platform/ui/transcriptbox.h"
 #include "setup/formsetup.h"
 
 #include <QAction>

@@ -2,7 +2,7 @@
 // conversation or a clear box, never a crash or a hang.
 
 #include "chat/formchat.h"
-#include "platform/winsock.h"
+#include "platform/net/winsock.h"
 #include "setup/formsetup.h"
 #include "support/testing.h"
 

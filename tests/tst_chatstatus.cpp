@@ -2,8 +2,8 @@
 // keyboard focus goes.
 
 #include "chat/formchat.h"
-#include "platform/textbox.h"
-#include "platform/winsock.h"
+#include "platform/ui/transcriptbox.h"
+#include "platform/net/winsock.h"
 #include "setup/formsetup.h"
 #include "support/testing.h"
 
@@ -73,7 +73,7 @@ void TstChatStatus::serverStatusFollowsItsPeer()
     peer.connectToHost(QHostAddress::LocalHost, port);
     QTRY_COMPARE(chat.Status->text(), QStringLiteral("Connected"));
     checkSendFollowsStatus(chat);
-    QCOMPARE(chat.Winsock->State(), Winsock::sckConnected);
+    QCOMPARE(chat.Winsock->State(), platform::SocketState::Connected);
 
     if (abort)
         peer.abort();
@@ -81,7 +81,7 @@ void TstChatStatus::serverStatusFollowsItsPeer()
         peer.disconnectFromHost();
     QTRY_COMPARE(chat.Status->text(), QStringLiteral("Disconnected"));
     checkSendFollowsStatus(chat);
-    QCOMPARE(chat.Winsock->State(), Winsock::sckClosed);
+    QCOMPARE(chat.Winsock->State(), platform::SocketState::Closed);
 
     // It does not listen again by itself.
     QTcpSocket next;

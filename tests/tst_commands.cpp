@@ -5,8 +5,8 @@
 #include "chat/formchat.h"
 #include "info/formabout.h"
 #include "info/formhelp.h"
-#include "platform/textbox.h"
-#include "platform/winsock.h"
+#include "platform/ui/transcriptbox.h"
+#include "platform/net/winsock.h"
 #include "setup/formsetup.h"
 #include "support/testing.h"
 
@@ -177,7 +177,7 @@ void TstCommands::reconnectReturnsToSetup()
     s.chat().mnuCR->trigger();
     QCOMPARE(s.chat().Caption(), Base);
     checkStatus(s.chat(), QStringLiteral("Disconnected"));
-    QCOMPARE(s.chat().Winsock->State(), Winsock::sckClosed);
+    QCOMPARE(s.chat().Winsock->State(), platform::SocketState::Closed);
     QVERIFY(!s.chat().isVisible());
     QVERIFY(s.setup().isVisible());
     QCOMPARE(s.chat().ScreenMsg->Text(), transcript);
@@ -258,7 +258,7 @@ void TstCommands::disconnectTwiceIsHarmless()
     for (int i = 0; i < 2; ++i) {
         s.chat().mnuCD->trigger();
         checkStatus(s.chat(), QStringLiteral("Disconnected"));
-        QCOMPARE(s.chat().Winsock->State(), Winsock::sckClosed);
+        QCOMPARE(s.chat().Winsock->State(), platform::SocketState::Closed);
         QVERIFY(s.chat().isVisible());
     }
     if (connected)
@@ -344,13 +344,13 @@ void TstCommands::exitClosesTheSocketThenEnds()
         return;
     QPointer<Winsock> winsock = s.chat().Winsock;
     int stateAtEnd = -1;
-    connect(&*s.program, &platform::Program::ended, this, [&] { stateAtEnd = winsock ? winsock->State() : -2; });
+    connect(&*s.program, &platform::Program::ended, this, [&] { stateAtEnd = winsock ? int(winsock->State()) : -2; });
     QSignalSpy peerGone(&s.peer, &QAbstractSocket::disconnected);
     QPointer<FormChat> chat = &s.chat();
 
     act(s.chat(), action);
     QCOMPARE(s.program.endCount, 1);
-    QCOMPARE(stateAtEnd, int(Winsock::sckClosed));
+    QCOMPARE(stateAtEnd, int(platform::SocketState::Closed));
     QTRY_COMPARE(peerGone.count(), 1);
     // The windows are gone, and this process goes on.
     QTRY_VERIFY(chat.isNull());
@@ -382,7 +382,7 @@ void TstCommands::shortcutsWorkFromTheInputBox()
 
     QTest::keyClick(chat.MyMsg, Qt::Key(key), Qt::ControlModifier);
     checkStatus(chat, QStringLiteral("Disconnected"));
-    QCOMPARE(chat.Winsock->State(), Winsock::sckClosed);
+    QCOMPARE(chat.Winsock->State(), platform::SocketState::Closed);
     // The input box did not take the key for itself.
     QCOMPARE(chat.MyMsg->text(), QStringLiteral("draft"));
     QCOMPARE(chat.isVisible(), key == Qt::Key_D);

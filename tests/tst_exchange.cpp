@@ -3,8 +3,8 @@
 // after one added CR LF. Driven through the windows' controls, checked on the
 // wire with a raw socket peer and by the exact transcript text.
 #include "chat/formchat.h"
-#include "platform/textbox.h"
-#include "platform/winsock.h"
+#include "platform/ui/transcriptbox.h"
+#include "platform/net/winsock.h"
 #include "setup/formsetup.h"
 #include "support/testing.h"
 

@@ -1,7 +1,7 @@
 // Hostile peers: floods, bytes no chat program would send, sending into a
 // dropped connection, the one-peer rule, and the transcript's bound.
 
-#include "platform/textbox.h"
+#include "platform/ui/transcriptbox.h"
 #include "support/peers.h"
 
 #include <QAction>
@@ -210,7 +210,7 @@ void TstHardening::onePeerAtATime()
     late.connectToHost(QHostAddress::LocalHost, port);
     QTRY_COMPARE(lateError.count(), 1);
     QCOMPARE(late.error(), QAbstractSocket::ConnectionRefusedError);
-    QCOMPARE(chat.Winsock->State(), qint16(Winsock::sckConnected));
+    QCOMPARE(chat.Winsock->State(), platform::SocketState::Connected);
     QCOMPARE(chat.Status->text(), QStringLiteral("Connected"));
 }
 

@@ -2,7 +2,7 @@
 // half-closes leaves everything it sent shown and "Disconnected" once; a peer
 // that vanishes without a word is found by TCP keepalive.
 
-#include "platform/textbox.h"
+#include "platform/ui/transcriptbox.h"
 #include "support/peers.h"
 
 #include <QPushButton>

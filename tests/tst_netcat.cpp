@@ -2,7 +2,7 @@
 // What the program sends comes out of nc byte for byte; what is typed into nc
 // shows in the transcript; nc going away shows "Disconnected".
 #include "chat/formchat.h"
-#include "platform/textbox.h"
+#include "platform/ui/transcriptbox.h"
 #include "setup/formsetup.h"
 #include "support/testing.h"
 

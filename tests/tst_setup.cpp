@@ -2,7 +2,7 @@
 // starting a server or a client, bad ports, and closing it.
 
 #include "chat/formchat.h"
-#include "platform/winsock.h"
+#include "platform/net/winsock.h"
 #include "setup/formsetup.h"
 #include "support/testing.h"
 
@@ -190,7 +190,7 @@ void TstSetup::emptyFieldsAreReportedInOrder()
         QVERIFY(!c.chat().isVisible());
         QVERIFY(c.setup.isVisible());
         QCOMPARE(c.chat().Welcome->text(), QStringLiteral("Welcome ") + name);
-        QCOMPARE(c.chat().Winsock->State(), Winsock::sckClosed);
+        QCOMPARE(c.chat().Winsock->State(), platform::SocketState::Closed);
         QCOMPARE(c.chat().Caption(), Base);
     }
 }
@@ -227,7 +227,7 @@ void TstSetup::blanksOnlyFieldsPass()
     fillSetup(c.setup, QStringLiteral("   "), QString::number(freeLowPort()), QStringLiteral("  "), false);
     c.connect();
     QCOMPARE(c.program.boxes.size(), 0);
-    QCOMPARE(c.chat().Winsock->State(), Winsock::sckListening);
+    QCOMPARE(c.chat().Winsock->State(), platform::SocketState::Listening);
     QCOMPARE(c.chat().Welcome->text(), QStringLiteral("Welcome   "));
 }
 
@@ -319,7 +319,7 @@ void TstSetup::badPortIsRefused()
         QCOMPARE(box.style, 16);
         QVERIFY2(box.prompt.contains(QLatin1String("Port Number")), qPrintable(box.prompt));
         QVERIFY2(box.prompt.contains(QLatin1String("1 to 9999")), qPrintable(box.prompt));
-        QCOMPARE(c.chat().Winsock->State(), Winsock::sckClosed);
+        QCOMPARE(c.chat().Winsock->State(), platform::SocketState::Closed);
         QVERIFY(!c.chat().isVisible());
         QVERIFY(c.setup.isVisible());
         QCOMPARE(c.chat().Caption(), Base);
@@ -338,7 +338,7 @@ void TstSetup::portInUseIsReported()
     QVERIFY2(c.program.boxes.first().prompt.contains(QLatin1String("in use")), qPrintable(c.program.boxes.first().prompt));
     QVERIFY(!c.chat().isVisible());
     QVERIFY(c.setup.isVisible());
-    QCOMPARE(c.chat().Winsock->State(), Winsock::sckClosed);
+    QCOMPARE(c.chat().Winsock->State(), platform::SocketState::Closed);
 }
 
 void TstSetup::failedClientConnectionIsReported()
@@ -354,7 +354,7 @@ void TstSetup::failedClientConnectionIsReported()
     QVERIFY(!box.detail.isEmpty());
     QCOMPARE(c.chat().Status->text(), QStringLiteral("Disconnected"));
     QVERIFY(!c.chat().Command1->isEnabled());
-    QCOMPARE(c.chat().Winsock->State(), Winsock::sckClosed);
+    QCOMPARE(c.chat().Winsock->State(), platform::SocketState::Closed);
 
     // The server comes up late; Reconnect and Connect again find it.
     QTcpServer late;
@@ -397,7 +397,7 @@ void TstSetup::closingSetupEndsTheProgram()
         // The windows are still there, on their way out.
         for (QWidget *window : QApplication::topLevelWidgets()) {
             if (auto *chat = qobject_cast<FormChat *>(window); chat && &chat->program() == &*c.program)
-                stateAtEnd = chat->Winsock->State();
+                stateAtEnd = int(chat->Winsock->State());
         }
     });
     if (viaExit)
@@ -407,9 +407,9 @@ void TstSetup::closingSetupEndsTheProgram()
     QCOMPARE(c.program.endCount, 1);
     QVERIFY(c.program->hasEnded());
     QVERIFY(!c.setup.isVisible());
-    QVERIFY(stateAtEnd == -1 || stateAtEnd == Winsock::sckClosed);
+    QVERIFY(stateAtEnd == -1 || stateAtEnd == int(platform::SocketState::Closed));
     if (viaExit)
-        QVERIFY(stateAtEnd == Winsock::sckClosed); // Exit refers to the chat window's socket
+        QVERIFY(stateAtEnd == int(platform::SocketState::Closed)); // Exit refers to the chat window's socket
 }
 
 void TstSetup::privilegedPortNeedsRights()

@@ -7,8 +7,8 @@
 // scripts/soak.sh runs a million.
 
 #include "chat/formchat.h"
-#include "platform/textbox.h"
-#include "platform/winsock.h"
+#include "platform/ui/transcriptbox.h"
+#include "platform/net/winsock.h"
 #include "setup/formsetup.h"
 #include "support/testing.h"
 

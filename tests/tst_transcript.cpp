@@ -1,7 +1,7 @@
 // The transcript box: it keeps the exact text, CR LF and all, shows it line
 // for line, shows whatever a peer sends as text and nothing else, and keeps
 // the end in view after every append.
-#include "platform/textbox.h"
+#include "platform/ui/transcriptbox.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QScrollBar>

@@ -1,6 +1,6 @@
 // The receive decoder: UTF-8 that arrives in pieces must read exactly as if
 // it had arrived at once, whatever the split and whatever the bytes.
-#include "platform/utf8stream.h"
+#include "platform/net/utf8stream.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

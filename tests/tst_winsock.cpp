@@ -1,8 +1,8 @@
 // The endpoint against raw Qt peers on loopback: listening, accepting,
 // connecting, the exact bytes on the wire, and how a conversation ends.
 
-#include "platform/error.h"
-#include "platform/winsock.h"
+#include "platform/core/error.h"
+#include "platform/net/winsock.h"
 #include "support/testing.h"
 
 #include <QSignalSpy>
@@ -58,7 +58,7 @@ void open(Conversation &c, bool accepted)
         c.peer = std::make_unique<QTcpSocket>();
         c.peer->connectToHost(QHostAddress::LocalHost, quint16(endpoint->LocalPort()));
         QTRY_COMPARE(c.peer->state(), QAbstractSocket::ConnectedState);
-        QTRY_COMPARE(endpoint->State(), Winsock::sckConnected);
+        QTRY_COMPARE(endpoint->State(), platform::SocketState::Connected);
         return;
     }
     c.rawServer = std::make_unique<QTcpServer>();
@@ -70,7 +70,7 @@ void open(Conversation &c, bool accepted)
     QTRY_VERIFY(c.rawServer->hasPendingConnections());
     c.peer.reset(c.rawServer->nextPendingConnection());
     c.peer->setParent(nullptr);
-    QCOMPARE(c.endpoint->State(), Winsock::sckConnected);
+    QCOMPARE(c.endpoint->State(), platform::SocketState::Connected);
 }
 
 // Opens a conversation or ends the test that asked for it.
@@ -132,7 +132,7 @@ void TstWinsock::listeningRaisesOneRequestPerPeer()
     endpoint.Listen();
     const auto port = quint16(endpoint.LocalPort());
     QVERIFY(port > 0);
-    QCOMPARE(endpoint.State(), Winsock::sckListening);
+    QCOMPARE(endpoint.State(), platform::SocketState::Listening);
 
     std::vector<std::unique_ptr<QTcpSocket>> peers;
     for (int i = 0; i < 3; ++i) {
@@ -149,11 +149,11 @@ void TstWinsock::listeningRaisesOneRequestPerPeer()
     for (const auto &peer : peers)
         QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
     QVERIFY_THROWS_EXCEPTION(platform::Error, endpoint.Accept(*ids.begin()));
-    QCOMPARE(endpoint.State(), Winsock::sckListening);
+    QCOMPARE(endpoint.State(), platform::SocketState::Listening);
     QCOMPARE(requests.count(), 3);
 
     endpoint.Close();
-    QCOMPARE(endpoint.State(), Winsock::sckClosed);
+    QCOMPARE(endpoint.State(), platform::SocketState::Closed);
     QTcpSocket late;
     QSignalSpy refused(&late, &QAbstractSocket::errorOccurred);
     late.connectToHost(QHostAddress::LocalHost, port);
@@ -171,7 +171,7 @@ void TstWinsock::acceptCarriesTheConnectionAndStopsListening()
     QSignalSpy secondGone(&second, &QAbstractSocket::errorOccurred);
     second.connectToHost(QHostAddress::LocalHost, port);
     QTRY_COMPARE(secondGone.count(), 1);
-    QCOMPARE(c.endpoint->State(), Winsock::sckConnected);
+    QCOMPARE(c.endpoint->State(), platform::SocketState::Connected);
 
     // The accepted connection is the one that carries the conversation.
     c.peer->write("ping");
@@ -192,7 +192,7 @@ void TstWinsock::closeWhileConnectingGivesUpTheAttempt()
     endpoint.setRemotePort(raw.serverPort());
     endpoint.Connect();
     endpoint.Close();
-    QCOMPARE(endpoint.State(), Winsock::sckClosed);
+    QCOMPARE(endpoint.State(), platform::SocketState::Closed);
     // On loopback the handshake is already done: the server has a peer that
     // must go now, not linger as a half-open conversation.
     QVERIFY(raw.waitForNewConnection(5000));
@@ -225,7 +225,7 @@ void TstWinsock::closeLetsThePeerSeeTheEnd()
     if (!text.isEmpty())
         c.endpoint->SendData(text);
     c.endpoint->Close();
-    QCOMPARE(c.endpoint->State(), Winsock::sckClosed);
+    QCOMPARE(c.endpoint->State(), platform::SocketState::Closed);
     QTRY_COMPARE_WITH_TIMEOUT(gone.count(), 1, 20000);
     got += c.peer->readAll();
     // What was queued before Close still arrives, whole.
@@ -274,7 +274,7 @@ void TstWinsock::peerGoingRaisesClosedOnceAfterItsData()
     QTRY_COMPARE_WITH_TIMEOUT(c.closedCount, 1, 20000);
     QCOMPARE(c.receivedAtClose, text.size());
     QVERIFY(c.received == text);
-    QVERIFY(c.endpoint->State() != Winsock::sckConnected);
+    QVERIFY(c.endpoint->State() != platform::SocketState::Connected);
     QVERIFY_THROWS_EXCEPTION(platform::Error, c.endpoint->SendData(QStringLiteral("late")));
     // Still once, however long the loop runs on.
     QTest::qWait(0);
@@ -396,13 +396,13 @@ void TstWinsock::listenOnAPortInUseFails()
         QFAIL("a second listener on the same port was allowed");
     } catch (const platform::Error &error) {
         QCOMPARE(error.number(), platform::err::AddressInUse);
-        QVERIFY2(error.description().contains(QLatin1String("in use")), qPrintable(error.description()));
+        QVERIFY2(error.reason().contains(QLatin1String("in use")), qPrintable(error.reason()));
     }
-    QCOMPARE(endpoint.State(), Winsock::sckClosed);
+    QCOMPARE(endpoint.State(), platform::SocketState::Closed);
     // The failure leaves the endpoint usable.
     endpoint.setLocalPort(0);
     endpoint.Listen();
-    QCOMPARE(endpoint.State(), Winsock::sckListening);
+    QCOMPARE(endpoint.State(), platform::SocketState::Listening);
 }
 
 void TstWinsock::peerThatSpeaksAndLeavesAtOnceIsHeardOut()
@@ -445,23 +445,23 @@ void TstWinsock::failedConnectIsReported()
     QSignalSpy connected(&endpoint, &Winsock::connected);
     QSignalSpy closed(&endpoint, &Winsock::closed);
     endpoint.Close(); // on a closed endpoint: nothing happens
-    QCOMPARE(endpoint.State(), Winsock::sckClosed);
+    QCOMPARE(endpoint.State(), platform::SocketState::Closed);
     endpoint.setRemoteHost(host);
     endpoint.setRemotePort(closedPort());
     endpoint.Connect();
     QTRY_COMPARE(failed.count(), 1);
     QCOMPARE(failed.at(0).at(0).toInt(), number);
     QVERIFY(!failed.at(0).at(1).toString().isEmpty());
-    QCOMPARE(endpoint.State(), Winsock::sckError);
+    QCOMPARE(endpoint.State(), platform::SocketState::Error);
     QCOMPARE(connected.count(), 0);
     endpoint.Close();
     endpoint.Close();
-    QCOMPARE(endpoint.State(), Winsock::sckClosed);
+    QCOMPARE(endpoint.State(), platform::SocketState::Closed);
     QCOMPARE(failed.count() + closed.count(), 1);
     // After the failure the endpoint can start afresh.
     endpoint.setLocalPort(0);
     endpoint.Listen();
-    QCOMPARE(endpoint.State(), Winsock::sckListening);
+    QCOMPARE(endpoint.State(), platform::SocketState::Listening);
 }
 
 QTEST_GUILESS_MAIN(TstWinsock)

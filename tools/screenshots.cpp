@@ -6,9 +6,9 @@
 #include "chat/formchat.h"
 #include "info/formabout.h"
 #include "info/formhelp.h"
-#include "platform/controls.h"
-#include "platform/program.h"
-#include "platform/textbox.h"
+#include "platform/ui/fonts.h"
+#include "platform/core/program.h"
+#include "platform/ui/transcriptbox.h"
 #include "setup/formsetup.h"
 
 #include <QApplication>

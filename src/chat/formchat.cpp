@@ -1,11 +1,19 @@
 #include "chat/formchat.h"
 
+#include "chat/errortext.h"
 #include "info/formabout.h"
 #include "info/formhelp.h"
-#include "platform/accessibility.h"
-#include "platform/controls.h"
-#include "platform/textbox.h"
-#include "platform/winsock.h"
+#include "platform/net/winsock.h"
+#include "platform/ui/accessibility.h"
+#include "platform/ui/announcer.h"
+#include "platform/ui/colors.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/fonts.h"
+#include "platform/ui/line.h"
+#include "platform/ui/shortcuts.h"
+#include "platform/ui/statuslabel.h"
+#include "platform/ui/transcriptbox.h"
+#include "platform/ui/transcriptkeys.h"
 #include "setup/formsetup.h"
 
 #include <QAction>
@@ -17,41 +25,43 @@
 using namespace platform;
 
 namespace {
-const QString BaseCaption = QStringLiteral("ZAQ CHAT Chating");
 const QString CrLf = QStringLiteral("\r\n");
 } // namespace
 
 FormChat::FormChat(Program &program) : Form(program)
 {
     setObjectName(QStringLiteral("FormChat"));
-    setCaption(BaseCaption);
+    program.setErrorWording(&ErrorText::words);
+    setCaption(baseCaption());
     setClientSize(5355, 4830);
     setIconFromResources();
     QWidget *area = client();
     setWindowBackColor(area, QColor(192, 192, 192));
 
-    Command1 = place(makeButton(area, QStringLiteral("Command1"), QStringLiteral("Send")), 4200, 4200, 975, 495);
-    Command1->setToolTip(QStringLiteral("Press On This Key To Send Your Message"));
+    Command1 = place(makeButton(area, QStringLiteral("Command1"), tr("Send")), 4200, 4200, 975, 495);
+    Command1->setToolTip(tr("Press On This Key To Send Your Message"));
     Command1->setEnabled(false);
 
-    Status = place(makeLabel(area, QStringLiteral("Status"), QString()), 3120, 240, 2055, 375);
+    Status = place(new StatusLabel(area), 3120, 240, 2055, 375);
+    Status->setObjectName(QStringLiteral("Status"));
+    Status->setTextFormat(Qt::PlainText);
     Status->setFont(makeFont(QStringLiteral("Times New Roman"), 12));
-    Status->setToolTip(QStringLiteral("Current Status of Connection"));
+    Status->setToolTip(tr("Current Status of Connection"));
     Status->setAlignment(Qt::AlignCenter);
 
-    Label1 = place(makeLabel(area, QStringLiteral("Label1"), QStringLiteral("Your Message:")), 0, 3840, 1590, 315);
+    Label1 = place(makeLabel(area, QStringLiteral("Label1"), tr("Your Message:")), 0, 3840, 1590, 315);
     Label1->setFont(makeFont(QStringLiteral("Comic Sans MS"), 11.25, true));
     setColors(Label1, QColor(192, 0, 192));
     sizeToText(Label1);
 
     ScreenMsg = place(new TranscriptBox(area), 120, 720, 5055, 3135);
     ScreenMsg->setObjectName(QStringLiteral("ScreenMsg"));
-    describe(ScreenMsg, QStringLiteral("Chat Room"), QStringLiteral("This is Chat Room"));
+    describe(ScreenMsg, tr("Chat Room"), tr("This is Chat Room"));
     ScreenMsg->setMaxChars(TranscriptBound);
 
     MyMsg = place(makeTextBox(area, QStringLiteral("MyMsg")), 120, 4200, 3855, 495);
     MyMsg->setFont(makeFont(QStringLiteral("Lucida Sans Unicode"), 12));
-    MyMsg->setToolTip(QStringLiteral("Here Enter Your Message"));
+    MyMsg->setToolTip(tr("Here Enter Your Message"));
     MyMsg->setMaxLength(std::numeric_limits<int>::max());
 
     Welcome = place(makeLabel(area, QStringLiteral("Welcome"), QString()), 120, 120, 3000, 435);
@@ -61,24 +71,32 @@ FormChat::FormChat(Program &program) : Form(program)
     Winsock = new platform::Winsock(this);
     Winsock->setObjectName(QStringLiteral("Winsock"));
 
-    Line1 = new Line(area, QStringLiteral("Line1"), 0, 0, 5500, 0);
+    Line1 = makeLine(area, QStringLiteral("Line1"), 0, 5500, 0);
 
-    mnuChat = addMenu(QStringLiteral("mnuChat"), QStringLiteral("&Chat"));
-    mnuCR = addItem(mnuChat, QStringLiteral("mnuCR"), QStringLiteral("&Reconnect"));
+    mnuChat = addMenu(QStringLiteral("mnuChat"), tr("&Chat"));
+    mnuCR = addItem(mnuChat, QStringLiteral("mnuCR"), tr("&Reconnect"));
     mnuCR->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    mnuCD = addItem(mnuChat, QStringLiteral("mnuCD"), QStringLiteral("&Disconnect"));
+    mnuCD = addItem(mnuChat, QStringLiteral("mnuCD"), tr("&Disconnect"));
     mnuCD->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
     mnuCM = addSeparator(mnuChat, QStringLiteral("mnuCM"));
-    mnuCE = addItem(mnuChat, QStringLiteral("mnuCE"), QStringLiteral("&Exit"));
-    mnuO = addMenu(QStringLiteral("mnuO"), QStringLiteral("&Other"));
-    mnuOH = addItem(mnuO, QStringLiteral("mnuOH"), QStringLiteral("&Help"));
-    mnuOA = addItem(mnuO, QStringLiteral("mnuOA"), QStringLiteral("&About"));
+    mnuCE = addItem(mnuChat, QStringLiteral("mnuCE"), tr("&Exit"));
+    mnuO = addMenu(QStringLiteral("mnuO"), tr("&Other"));
+    mnuOH = addItem(mnuO, QStringLiteral("mnuOH"), tr("&Help"));
+    mnuOA = addItem(mnuO, QStringLiteral("mnuOA"), tr("&About"));
     letShortcutsThrough(MyMsg, {mnuCR->shortcut(), mnuCD->shortcut()});
 
     Label1->setBuddy(MyMsg); // names the input box
     setTabOrder({Command1, Status, Label1, ScreenMsg, MyMsg, Welcome});
+    // The transcript never keeps the focus: whatever would give it the focus
+    // (the first show, Tab, a click) gives it to the input box instead, so
+    // no screen reader hears the transcript take it for a moment.
+    ScreenMsg->setFocusProxy(MyMsg);
+    new TranscriptKeys(MyMsg, ScreenMsg);
+    announcer_ = new Announcer(this, [](qsizetype n) {
+        return n == 1 ? tr("1 more line") : tr("%n more lines", nullptr, int(n));
+    });
 
-    wire(new FocusWatcher(ScreenMsg), &FocusWatcher::gotFocus, &FormChat::ScreenMsg_GotFocus);
+    wire(Status, &StatusLabel::changed, &FormChat::Status_Change);
     wire(Command1, &QPushButton::clicked, &FormChat::Command1_Click);
     returnFocusAfterClick(Command1, MyMsg); // the next line is typed at once
     wire(Winsock, &platform::Winsock::connected, &FormChat::Winsock_Connect);
@@ -93,19 +111,24 @@ FormChat::FormChat(Program &program) : Form(program)
     wire(mnuOA, &QAction::triggered, &FormChat::mnuOA_Click);
 }
 
-void FormChat::Form_Load()
+QString FormChat::baseCaption()
 {
-    ScreenMsg->setText(QStringLiteral("Welcome To Chat!") + CrLf);
+    return tr("ZAQ CHAT Chating");
 }
 
-void FormChat::ScreenMsg_GotFocus()
+void FormChat::Form_Load()
 {
-    MyMsg->setFocus(Qt::OtherFocusReason);
+    ScreenMsg->setText(tr("Welcome To Chat!") + CrLf);
+}
+
+void FormChat::Status_Change(const QString &status)
+{
+    announcer_->announceStatus(status);
 }
 
 void FormChat::Winsock_Connect()
 {
-    Status->setText(QStringLiteral("Connected"));
+    Status->setText(tr("Connected"));
     Command1->setEnabled(true);
 }
 
@@ -113,25 +136,25 @@ void FormChat::Winsock_ConnectionRequest(qint32 requestID)
 {
     Winsock->Close();
     Winsock->Accept(requestID);
-    Status->setText(QStringLiteral("Connected"));
+    Status->setText(tr("Connected"));
     Command1->setEnabled(true);
 }
 
 void FormChat::Winsock_Close()
 {
     Winsock->Close();
-    Status->setText(QStringLiteral("Disconnected"));
+    Status->setText(tr("Disconnected"));
     Command1->setEnabled(false);
 }
 
-void FormChat::Winsock_Error(qint32, const QString &description)
+void FormChat::Winsock_Error(qint32 number, const QString &)
 {
     // A connection attempt failed: say so, and do not pretend to be connecting.
     Winsock->Close();
-    Status->setText(QStringLiteral("Disconnected"));
+    Status->setText(tr("Disconnected"));
     Command1->setEnabled(false);
-    program().MsgBox(QStringLiteral("Problem To Connect!"), vbCritical, QStringLiteral("Connection Failed!"),
-                     description);
+    program().MsgBox(tr("Problem To Connect!"), MsgBoxStyle::Critical, tr("Connection Failed!"),
+                     ErrorText::connectFailure(number, Winsock->RemoteHost().trimmed(), Winsock->RemotePort()));
 }
 
 void FormChat::Command1_Click()
@@ -149,14 +172,15 @@ void FormChat::Winsock_DataArrival(qint32)
     Winsock->GetData(InData);
     ScreenMsg->appendText(CrLf + InData);
     ScreenMsg->setSelStart(ScreenMsg->Text().size());
+    announcer_->announceLines(InData);
     Alert();
 }
 
 void FormChat::mnuCR_Click()
 {
-    setCaption(BaseCaption);
+    setCaption(baseCaption());
     Winsock->Close();
-    Status->setText(QStringLiteral("Disconnected"));
+    Status->setText(tr("Disconnected"));
     Command1->setEnabled(false);
     program().form<FormSetup>().Show();
     Hide();
@@ -165,7 +189,7 @@ void FormChat::mnuCR_Click()
 void FormChat::mnuCD_Click()
 {
     Winsock->Close();
-    Status->setText(QStringLiteral("Disconnected"));
+    Status->setText(tr("Disconnected"));
     Command1->setEnabled(false);
 }
 

@@ -1,15 +1,17 @@
 #pragma once
 
-#include "platform/form.h"
+#include "platform/ui/form.h"
+#include "platform/ui/statuslabel.h"
 
 class QAction;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
 
 namespace platform {
-class Line;
+class Announcer;
 class TranscriptBox;
 class Winsock;
 } // namespace platform
@@ -28,13 +30,13 @@ public:
     static constexpr qsizetype TranscriptBound = qsizetype(4) * 1024 * 1024;
 
     QPushButton *Command1;
-    QLabel *Status;
+    platform::StatusLabel *Status;
     QLabel *Label1;
     platform::TranscriptBox *ScreenMsg;
     QLineEdit *MyMsg;
     QLabel *Welcome;
     platform::Winsock *Winsock;
-    platform::Line *Line1;
+    QFrame *Line1;
 
     QMenu *mnuChat;
     QAction *mnuCR;
@@ -54,7 +56,9 @@ protected:
     void Form_Unload() override;
 
 private:
-    void ScreenMsg_GotFocus();
+    // The caption before Connect adds the side this copy takes.
+    static QString baseCaption();
+    void Status_Change(const QString &status);
     void Command1_Click();
     void Winsock_Connect();
     void Winsock_ConnectionRequest(qint32 requestID);
@@ -66,4 +70,6 @@ private:
     void mnuCE_Click();
     void mnuOH_Click();
     void mnuOA_Click();
+
+    platform::Announcer *announcer_;
 };

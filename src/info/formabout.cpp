@@ -1,26 +1,25 @@
 #include "info/formabout.h"
 
-#include "platform/accessibility.h"
-#include "platform/controls.h"
+#include "platform/ui/accessibility.h"
+#include "platform/ui/colors.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/fonts.h"
 
 #include <QLabel>
-#include <QPixmap>
 #include <QPushButton>
+#include <QPixmap>
 
 using namespace platform;
 
-FormAbout::FormAbout(Program &program) : Form(program, Border::FixedToolWindow)
+FormAbout::FormAbout(Program &program)
+    : InfoForm(program, QStringLiteral("FormAbout"), tr("About Chat and Me..."), {4530, 3915},
+               {3600, 3360, 855, 495})
 {
-    setObjectName(QStringLiteral("FormAbout"));
-    setCaption(QStringLiteral("About Chat and Me..."));
-    setClientSize(4530, 3915);
     QWidget *area = client();
-
-    Command1 = place(makeButton(area, QStringLiteral("Command1"), QStringLiteral("OK")), 3600, 3360, 855, 495);
-    Label2 = place(makeLabel(area, QStringLiteral("Label2"), QStringLiteral("Plain text, person to person")), 120, 3120, 3375, 375);
+    Label2 = place(makeLabel(area, QStringLiteral("Label2"), tr("Plain text, person to person")), 120, 3120, 3375, 375);
     Label2->setFont(makeFont(QStringLiteral("Times New Roman"), 12, true));
     setColors(Label2, QColor(192, 0, 192));
-    Label1 = place(makeLabel(area, QStringLiteral("Label1"), QStringLiteral("ZAQ CHAT 1.0")), 480, 3360, 2535, 375);
+    Label1 = place(makeLabel(area, QStringLiteral("Label1"), tr("ZAQ CHAT 1.0")), 480, 3360, 2535, 375);
     Label1->setFont(makeFont(QStringLiteral("Comic Sans MS"), 14.25, true));
     setColors(Label1, QColor(0, 0, 255));
     // Text from the top of each box: centred in their overlapping boxes, the
@@ -32,34 +31,29 @@ FormAbout::FormAbout(Program &program) : Form(program, Border::FixedToolWindow)
     Image1 = place(makeLabel(area, QStringLiteral("Image1"), QString()), 2400, 120, 2040, 1980);
     Image1->setPixmap(QPixmap(QStringLiteral(":/about.jpg")));
     Image1->setScaledContents(true);
-    describe(Image1, QStringLiteral("ZAQ CHAT picture")); // a picture has no caption to name it
+    describe(Image1, tr("ZAQ CHAT picture")); // a picture has no caption to name it
 
     setTabOrder({Command1, Label1, Label2});
-    makeDismissButton(Command1);
-    wire(Command1, &QPushButton::clicked, &FormAbout::Command1_Click);
 }
 
-void FormAbout::Form_Load()
+QStringList FormAbout::page() const
 {
-    Print(QString());
-    Print(QStringLiteral("ZAQ CHAT Version 1.0"));
-    Print(QStringLiteral("A chat for two on TCP/IP"));
-    Print(QString());
-    Print(QStringLiteral("This is CLIENT/SERVER CHAT"));
-    Print(QStringLiteral("Using Windows Socket Control."));
-    Print(QString());
-    Print(QString());
-    Print(QString());
-    Print(QString());
-    Print(QString());
-    Print(QStringLiteral("Built with Qt 6 for the desktop."));
-    Print(QString());
-    Print(QStringLiteral("Each line goes straight to the other side,"));
-    Print(QStringLiteral("as plain UTF-8 text on one TCP connection;"));
-    Print(QStringLiteral("any plain TCP client can join in."));
-}
-
-void FormAbout::Command1_Click()
-{
-    Hide();
+    return {
+        QString(),
+        tr("ZAQ CHAT Version 1.0"),
+        tr("A chat for two on TCP/IP"),
+        QString(),
+        tr("This is CLIENT/SERVER CHAT"),
+        tr("Using Windows Socket Control."),
+        QString(),
+        QString(),
+        QString(),
+        QString(),
+        QString(),
+        tr("Built with Qt 6 for the desktop."),
+        QString(),
+        tr("Each line goes straight to the other side,"),
+        tr("as plain UTF-8 text on one TCP connection;"),
+        tr("any plain TCP client can join in."),
+    };
 }

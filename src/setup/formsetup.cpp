@@ -1,10 +1,15 @@
 #include "setup/formsetup.h"
 
+#include "chat/errortext.h"
 #include "chat/formchat.h"
 #include "info/formhelp.h"
-#include "platform/accessibility.h"
-#include "platform/controls.h"
-#include "platform/winsock.h"
+#include "platform/net/winsock.h"
+#include "platform/ui/accessibility.h"
+#include "platform/ui/colors.h"
+#include "platform/ui/controls.h"
+#include "platform/ui/fonts.h"
+#include "platform/ui/line.h"
+#include "setup/portfield.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -22,13 +27,14 @@ const QColor Magenta(255, 0, 255);
 const QColor Red(255, 0, 0);
 const QColor Black(0, 0, 0);
 const QColor FieldBack(192, 192, 0);
-const QString Choice = QStringLiteral("Select SERVER or CLIENT");
 } // namespace
 
 FormSetup::FormSetup(Program &program) : Form(program)
 {
     setObjectName(QStringLiteral("FormSetup"));
-    setCaption(QStringLiteral("ZAQ CHAT -Setup-"));
+    program.setErrorWording(&ErrorText::words);
+    const QString choice = tr("Select SERVER or CLIENT");
+    setCaption(tr("ZAQ CHAT -Setup-"));
     setClientSize(4995, 3960);
     setIconFromResources();
     QWidget *area = client();
@@ -37,40 +43,40 @@ FormSetup::FormSetup(Program &program) : Form(program)
 
     Frame1 = place(new QGroupBox(area), 240, 240, 1095, 855);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    describe(Frame1, Choice, Choice); // the frame has no caption to name it
-    Option1 = place(new QRadioButton(QStringLiteral("Server"), Frame1), 120, 120, 855, 375);
+    describe(Frame1, choice, choice); // the frame has no caption to name it
+    Option1 = place(new QRadioButton(tr("Server"), Frame1), 120, 120, 855, 375);
     Option1->setObjectName(QStringLiteral("Option1"));
-    Option1->setToolTip(Choice);
+    Option1->setToolTip(choice);
     Option1->setChecked(true);
-    Option2 = place(new QRadioButton(QStringLiteral("Client"), Frame1), 120, 420, 855, 375);
+    Option2 = place(new QRadioButton(tr("Client"), Frame1), 120, 420, 855, 375);
     Option2->setObjectName(QStringLiteral("Option2"));
-    Option2->setToolTip(Choice);
+    Option2->setToolTip(choice);
 
-    Label1 = place(makeLabel(area, QStringLiteral("Label1"), QStringLiteral("Remote Computer IP:")), 285, 1320, 2235, 285);
+    Label1 = place(makeLabel(area, QStringLiteral("Label1"), tr("Remote Computer IP:")), 285, 1320, 2235, 285);
     Label1->setFont(timesBold);
     setColors(Label1, Blue);
     RemIP = place(makeTextBox(area, QStringLiteral("RemIP"), 15), 2640, 1320, 2175, 375);
     RemIP->setFont(times);
-    RemIP->setToolTip(QStringLiteral("Here Enter Remote IP Address"));
+    RemIP->setToolTip(tr("Here Enter Remote IP Address"));
     setColors(RemIP, Magenta, FieldBack);
 
-    Label2 = place(makeLabel(area, QStringLiteral("Label2"), QStringLiteral("Port Number:")), 1110, 1800, 1395, 285);
+    Label2 = place(makeLabel(area, QStringLiteral("Label2"), tr("Port Number:")), 1110, 1800, 1395, 285);
     Label2->setFont(timesBold);
     setColors(Label2, Blue);
     PortNum = place(makeTextBox(area, QStringLiteral("PortNum"), 4), 2640, 1800, 2175, 375);
     PortNum->setFont(times);
-    PortNum->setToolTip(QStringLiteral("Here Enter Port Number"));
+    PortNum->setToolTip(tr("Here Enter Port Number"));
     setColors(PortNum, Red, FieldBack);
 
-    Label3 = place(makeLabel(area, QStringLiteral("Label3"), QStringLiteral("Your Name:")), 1245, 2400, 1245, 285);
+    Label3 = place(makeLabel(area, QStringLiteral("Label3"), tr("Your Name:")), 1245, 2400, 1245, 285);
     Label3->setFont(timesBold);
     setColors(Label3, Magenta);
     UserName = place(makeTextBox(area, QStringLiteral("UserName"), 8), 2640, 2400, 2175, 375);
     UserName->setFont(makeFont(QStringLiteral("Comic Sans MS"), 12, true));
-    UserName->setToolTip(QStringLiteral("Here Enter Your Name"));
+    UserName->setToolTip(tr("Here Enter Your Name"));
     setColors(UserName, Black, FieldBack);
 
-    Label4 = place(makeLabel(area, QStringLiteral("Label4"), QStringLiteral("Welcome To ZAQ Chat !!!")), 1410, 360, 3555, 405);
+    Label4 = place(makeLabel(area, QStringLiteral("Label4"), tr("Welcome To ZAQ Chat !!!")), 1410, 360, 3555, 405);
     Label4->setFont(makeFont(QStringLiteral("Comic Sans MS"), 14.25, true));
     setColors(Label4, Magenta);
     for (QLabel *label : {Label1, Label2, Label3, Label4}) {
@@ -78,16 +84,16 @@ FormSetup::FormSetup(Program &program) : Form(program)
         sizeToText(label);
     }
 
-    Command1 = place(makeButton(area, QStringLiteral("Command1"), QStringLiteral("Connect")), 3000, 3120, 1575, 615);
+    Command1 = place(makeButton(area, QStringLiteral("Command1"), tr("Connect")), 3000, 3120, 1575, 615);
     Command1->setFont(makeFont(QStringLiteral("Comic Sans MS"), 14.25));
-    Command1->setToolTip(QStringLiteral("Press On This Key To Connect"));
+    Command1->setToolTip(tr("Press On This Key To Connect"));
 
-    Line1 = new Line(area, QStringLiteral("Line1"), 0, 0, 5040, 0);
+    Line1 = makeLine(area, QStringLiteral("Line1"), 0, 5040, 0);
 
-    mnuC = addMenu(QStringLiteral("mnuC"), QStringLiteral("&Chat"));
-    mnuH = addItem(mnuC, QStringLiteral("mnuH"), QStringLiteral("&Help"));
+    mnuC = addMenu(QStringLiteral("mnuC"), tr("&Chat"));
+    mnuH = addItem(mnuC, QStringLiteral("mnuH"), tr("&Help"));
     mnuCM = addSeparator(mnuC, QStringLiteral("mnuCM"));
-    mnuCE = addItem(mnuC, QStringLiteral("mnuCE"), QStringLiteral("&Exit"));
+    mnuCE = addItem(mnuC, QStringLiteral("mnuCE"), tr("&Exit"));
 
     // Each field is named by the label beside it.
     Label1->setBuddy(RemIP);
@@ -110,25 +116,25 @@ void FormSetup::Command1_Click()
 {
     FieldsOk = true;
     if (RemIP->text() == QString()) {
-        program().MsgBox(QStringLiteral("Fill -> Remote IP"), vbExclamation, QStringLiteral("Missed!"));
+        program().MsgBox(tr("Fill -> Remote IP"), MsgBoxStyle::Exclamation, tr("Missed!"));
         FieldsOk = false;
     }
     if (PortNum->text() == QString()) {
-        program().MsgBox(QStringLiteral("Fill -> Port Number"), vbExclamation, QStringLiteral("Missed!"));
+        program().MsgBox(tr("Fill -> Port Number"), MsgBoxStyle::Exclamation, tr("Missed!"));
         FieldsOk = false;
     }
     if (UserName->text() == QString()) {
-        program().MsgBox(QStringLiteral("Fill -> Your Name"), vbExclamation, QStringLiteral("Missed!"));
+        program().MsgBox(tr("Fill -> Your Name"), MsgBoxStyle::Exclamation, tr("Missed!"));
         FieldsOk = false;
     }
     if (FieldsOk) {
         if (Option1->isChecked()) {
             FormChat &chat = program().form<FormChat>();
             chat.Winsock->Close();
-            chat.Winsock->setLocalPort(wholeNumber(PortNum->text(), QStringLiteral("Port Number"), 1, 9999));
+            chat.Winsock->setLocalPort(portNumber());
             chat.Winsock->Listen();
-            chat.setCaption(chat.Caption() + QStringLiteral(" as SERVER"));
-            chat.Status->setText(QStringLiteral("Listening..."));
+            chat.setCaption(tr("%1 as SERVER").arg(chat.Caption()));
+            chat.Status->setText(tr("Listening..."));
             chat.Show();
             Hide();
         }
@@ -136,15 +142,23 @@ void FormSetup::Command1_Click()
             FormChat &chat = program().form<FormChat>();
             chat.Winsock->Close();
             chat.Winsock->setRemoteHost(RemIP->text());
-            chat.Winsock->setRemotePort(wholeNumber(PortNum->text(), QStringLiteral("Port Number"), 1, 9999));
+            chat.Winsock->setRemotePort(portNumber());
             chat.Winsock->Connect();
-            chat.setCaption(chat.Caption() + QStringLiteral(" as CLIENT"));
-            chat.Status->setText(QStringLiteral("Connecting..."));
+            chat.setCaption(tr("%1 as CLIENT").arg(chat.Caption()));
+            chat.Status->setText(tr("Connecting..."));
             chat.Show();
             Hide();
         }
     }
-    program().form<FormChat>().Welcome->setText(QStringLiteral("Welcome ") + UserName->text());
+    program().form<FormChat>().Welcome->setText(tr("Welcome %1").arg(UserName->text()));
+}
+
+int FormSetup::portNumber() const
+{
+    const std::optional<int> port = portFromText(PortNum->text());
+    if (!port)
+        throw Error(err::InvalidPropertyValue, Operation::ReadPort).refusing(PortNum->text());
+    return *port;
 }
 
 void FormSetup::mnuH_Click()

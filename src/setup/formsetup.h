@@ -1,18 +1,15 @@
 #pragma once
 
-#include "platform/form.h"
+#include "platform/ui/form.h"
 
 class QAction;
+class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
 class QRadioButton;
-
-namespace platform {
-class Line;
-}
 
 // The first window: the remote address, the port, the user's name, server
 // or client, and Connect.
@@ -34,7 +31,7 @@ public:
     QLineEdit *UserName;
     QLabel *Label4;
     QPushButton *Command1;
-    platform::Line *Line1;
+    QFrame *Line1;
 
     QMenu *mnuC;
     QAction *mnuH;
@@ -49,6 +46,8 @@ protected:
     void Form_Unload() override;
 
 private:
+    // The port in the Port Number field; an Error if it holds none.
+    int portNumber() const;
     void Command1_Click();
     void mnuH_Click();
     void mnuCE_Click();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/messagebox.h"
+#include "platform/core/messagebox.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "support/testing.h"
 
-#include "platform/controls.h"
+#include "platform/ui/fonts.h"
 #include "setup/formsetup.h"
 
 #include <QLineEdit>

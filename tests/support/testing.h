@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/program.h"
+#include "platform/core/program.h"
 #include "support/recordingboxes.h"
 
 #include <QList>

@@ -1,0 +1,52 @@
+#include "platform/net/socketoptions.h"
+
+#include "platform/core/error.h"
+
+#include <QTcpSocket>
+
+#ifdef Q_OS_LINUX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#endif
+
+namespace platform {
+
+void tuneConnection(QTcpSocket *socket)
+{
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+#ifdef Q_OS_LINUX
+    // Without these, Linux waits two hours before the first keepalive probe.
+    const int fd = static_cast<int>(socket->socketDescriptor());
+    if (fd >= 0) {
+        const int idle = 30, interval = 5, count = 6, userTimeoutMs = 60000;
+        setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+        setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+        setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+        setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeoutMs, sizeof userTimeoutMs);
+    }
+#endif
+}
+
+int connectFailureNumber(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError: return err::ConnectionRefused;
+    case QAbstractSocket::HostNotFoundError: return err::HostNotFound;
+    case QAbstractSocket::SocketTimeoutError: return err::TimedOut;
+    case QAbstractSocket::NetworkError: return err::NetworkUnreachable;
+    default: return err::Unexpected;
+    }
+}
+
+int listenFailureNumber(QAbstractSocket::SocketError error)
+{
+    switch (error) {
+    case QAbstractSocket::SocketAccessError: return err::AccessDenied;
+    case QAbstractSocket::AddressInUseError: return err::AddressInUse;
+    default: return err::Unexpected;
+    }
+}
+
+} // namespace platform

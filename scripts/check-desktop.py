@@ -320,9 +320,12 @@ def run(proc):
     # Transcript and message box keep the text-box colours; the window is grey.
     cx, cy, cw, ch = client(chat)
     top = cy + ch - 322
-    check(pixel(cx + 4, top + 200) == (192, 192, 192), "chat window background is grey")
-    check(pixel(cx + 8 + 100, top + 48 + 180) == (255, 255, 255), "transcript keeps the white text-box base")
-    check(pixel(cx + 8 + 200, top + 280 + 16) == (255, 255, 255), "message box keeps the white text-box base")
+    # (waits until the window has been painted)
+    for what, x, y, colour in (("chat window background is grey", cx + 4, top + 200, (192, 192, 192)),
+                               ("transcript keeps the white text-box base", cx + 108, top + 228, (255, 255, 255)),
+                               ("message box keeps the white text-box base", cx + 208, top + 296, (255, 255, 255))):
+        until(f"{what} (now {pixel(x, y)})", lambda: pixel(x, y) == colour)
+        check(True, what)
 
     # --- a line while the chat window is not active sets its urgency hint --------
     until("the chat window active", lambda: active() == chat.id)
@@ -336,7 +339,8 @@ def run(proc):
     peer.sendall(b"\r\nBob: are you there?")
     until("the urgency hint", lambda: chat.get_wm_hints().flags & 256)
     check(True, "a line arriving while the chat window is inactive sets its urgency hint")
-    check("_NET_WM_STATE_DEMANDS_ATTENTION" in net_state(chat), "and its demands-attention state")
+    until("the demands-attention state", lambda: "_NET_WM_STATE_DEMANDS_ATTENTION" in net_state(chat))
+    check(True, "and its demands-attention state")
     close(about)
     until("the chat window active", lambda: active() == chat.id)
     until("the urgency hint cleared on activation", lambda: not chat.get_wm_hints().flags & 256)

@@ -2,6 +2,9 @@
 // copies on this computer, for the README: each window as the screen shows
 // it, with the title bar and borders of the window manager that frames it.
 // Usage: zaq_screenshots OUTDIR
+//        zaq_screenshots --show    shows the setup and help windows for 20 s, for
+//                                  a desktop whose pictures only the compositor
+//                                  can take (Wayland)
 
 #include "chat/formchat.h"
 #include "info/formabout.h"
@@ -9,6 +12,7 @@
 #include "platform/ui/fonts.h"
 #include "platform/core/program.h"
 #include "platform/ui/transcriptbox.h"
+#include "platform/ui/windowsystem.h"
 #include "setup/formsetup.h"
 
 #include <QApplication>
@@ -21,6 +25,7 @@
 #include <QScreen>
 #include <QWindow>
 #include <QTcpServer>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -81,11 +86,21 @@ void send(FormChat &chat, const QString &text)
 
 int main(int argc, char *argv[])
 {
+    platform::choosePreferredWindowSystem(); // as the program does
     QApplication app(argc, argv);
     platform::installFontSubstitutes();
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTDIR\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUTDIR | --show\n", argv[0]);
         return 2;
+    }
+    if (QByteArray(argv[1]) == "--show") {
+        platform::Program program;
+        FormSetup &setup = program.form<FormSetup>();
+        setup.Show();
+        fill(setup, QStringLiteral("127.0.0.1"), 5001, QStringLiteral("Ann"), false);
+        setup.mnuH->trigger();
+        QTimer::singleShot(20000, &app, &QCoreApplication::quit);
+        return QApplication::exec();
     }
     QDir out(QString::fromLocal8Bit(argv[1]));
     out.mkpath(QStringLiteral("."));

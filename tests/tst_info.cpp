@@ -174,22 +174,20 @@ void TstInfo::aboutContactLabelsDoNotTouch()
 {
     TestProgram program;
     FormAbout &about = program->form<FormAbout>();
-    about.Show();
-    // The inked pixels of the two contact lines, purple above blue, below the picture.
+    about.Show(); // the inked pixels of the contact lines, purple above blue, below the picture
     const QImage image = about.client()->grab().toImage();
-    QRect purple, blue;
+    QRect purple, blue; // the ink of each line
     for (int y = about.Image1->geometry().bottom() + 1; y < image.height(); ++y) {
         for (int x = 0; x < about.Command1->x(); ++x) {
-            const QColor c = image.pixelColor(x, y);
-            if (c.red() > 110 && c.blue() > 110 && c.green() < 90 && qAbs(c.red() - c.blue()) < 40)
+            if (const QColor c = image.pixelColor(x, y);
+                c.red() > 110 && c.blue() > 110 && c.green() < 90 && qAbs(c.red() - c.blue()) < 40)
                 purple |= QRect(x, y, 1, 1);
             else if (c.blue() > 150 && c.red() < 90 && c.green() < 90)
                 blue |= QRect(x, y, 1, 1);
         }
     }
     QVERIFY(!purple.isEmpty() && !blue.isEmpty());
-    QVERIFY2(!purple.adjusted(-1, -1, 1, 1).intersects(blue),
-             qPrintable(QStringLiteral("purple ends at %1, blue starts at %2").arg(purple.bottom()).arg(blue.top())));
+    QVERIFY2(!purple.adjusted(-1, -1, 1, 1).intersects(blue), qPrintable(QString::number(blue.top() - purple.bottom())));
 }
 
 void TstInfo::aboutPicture()

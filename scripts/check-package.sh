@@ -98,7 +98,9 @@ done
 # example a bundled test framework installing its headers).
 while read -r _ path; do
   [ -n "$path" ] || continue
-  printf '%s\n' "${expected[@]}" | grep -qxF "$path" || fail "unexpected file in package: $path"
+  # grep reads the whole list (no -q): with pipefail, a grep that stops at
+  # the first match makes printf fail on the closed pipe.
+  printf '%s\n' "${expected[@]}" | grep -xF "$path" >/dev/null || fail "unexpected file in package: $path"
 done <<<"$files"
 bad_dirs="$(awk '$1 ~ /^d/ && $1 != "drwxr-xr-x"' <<<"$listing")"
 [ -z "$bad_dirs" ] || fail "directories not 0755: $bad_dirs"

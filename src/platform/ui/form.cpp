@@ -1,6 +1,7 @@
 #include "platform/ui/form.h"
 
 #include "platform/ui/accessiblefactory.h"
+#include "platform/ui/fonts.h"
 
 #include "platform/ui/desktop.h"
 
@@ -31,7 +32,7 @@ Form::Form(Program &program, Border border)
     setWindowFlags(flags);
     // A narrow 8-point sans serif, which the windows' layout in twips is
     // measured for; installFontSubstitutes() maps it to an installed family.
-    setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+    setFont(QFont(installedFamily(QStringLiteral("MS Sans Serif")), 8));
     layout_->setContentsMargins(0, 0, 0, 0);
     layout_->setSpacing(0);
     layout_->setSizeConstraint(QLayout::SetFixedSize);

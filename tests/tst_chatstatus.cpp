@@ -19,18 +19,10 @@ using platform::Winsock;
 
 namespace {
 
-const QString Greeting = QStringLiteral("Welcome To Chat!\r\n");
-
 // The Send button is enabled exactly while the status says "Connected".
 void checkSendFollowsStatus(FormChat &chat)
 {
     QCOMPARE(chat.Command1->isEnabled(), chat.Status->text() == QLatin1String("Connected"));
-}
-
-void activate(QWidget &window)
-{
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
 }
 
 } // namespace
@@ -42,8 +34,6 @@ class TstChatStatus : public QObject
 private slots:
     void serverStatusFollowsItsPeer_data();
     void serverStatusFollowsItsPeer();
-    void clientStatusFollowsItsPeer_data();
-    void clientStatusFollowsItsPeer();
     void greetingIsWrittenOnce();
     void windowHasItsFixedSize();
     void framesAndRulesDrawWhole();
@@ -92,37 +82,6 @@ void TstChatStatus::serverStatusFollowsItsPeer()
     QCOMPARE(program.boxes.size(), 0);
 }
 
-void TstChatStatus::clientStatusFollowsItsPeer_data()
-{
-    QTest::addColumn<bool>("abort");
-    QTest::newRow("server says goodbye") << false;
-    QTest::newRow("server aborts") << true;
-}
-
-void TstChatStatus::clientStatusFollowsItsPeer()
-{
-    QFETCH(bool, abort);
-    QTcpServer raw;
-    QVERIFY(raw.listen(QHostAddress::LocalHost, freeLowPort()));
-    TestProgram program;
-    connectFromSetup(*program, QStringLiteral("127.0.0.1"), raw.serverPort(), QStringLiteral("Bob"), true);
-    FormChat &chat = program->form<FormChat>();
-    QCOMPARE(chat.Status->text(), QStringLiteral("Connecting..."));
-    QVERIFY(!chat.Command1->isEnabled());
-    QTRY_COMPARE(chat.Status->text(), QStringLiteral("Connected"));
-    checkSendFollowsStatus(chat);
-
-    QTRY_VERIFY(raw.hasPendingConnections());
-    std::unique_ptr<QTcpSocket> server(raw.nextPendingConnection());
-    if (abort)
-        server->abort();
-    else
-        server->disconnectFromHost();
-    QTRY_COMPARE(chat.Status->text(), QStringLiteral("Disconnected"));
-    checkSendFollowsStatus(chat);
-    QCOMPARE(program.boxes.size(), 0);
-}
-
 void TstChatStatus::greetingIsWrittenOnce()
 {
     TestProgram program;
@@ -131,14 +90,16 @@ void TstChatStatus::greetingIsWrittenOnce()
     QCOMPARE(chat.Status->text(), QString());
     QVERIFY(!chat.Command1->isEnabled());
 
-    // Two conversations on the same port, each bringing one line from the peer.
+    // Two conversations on the same port, each bringing one line from the
+    // peer. The first ends in half a character, which Reconnect drops: the
+    // next conversation starts afresh.
     const quint16 port = freeLowPort();
     for (const QString &line : {QStringLiteral("first"), QStringLiteral("second")}) {
         connectFromSetup(*program, QStringLiteral("127.0.0.1"), port, QStringLiteral("Ann"), false);
         QTcpSocket peer;
         peer.connectToHost(QHostAddress::LocalHost, port);
         QTRY_COMPARE(chat.Status->text(), QStringLiteral("Connected"));
-        peer.write(line.toUtf8());
+        peer.write(line == QLatin1String("first") ? QByteArray("first\xC3") : line.toUtf8());
         QTRY_VERIFY(chat.ScreenMsg->Text().endsWith(line));
         chat.mnuCR->trigger();
         QVERIFY(!chat.isVisible());

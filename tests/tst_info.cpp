@@ -52,7 +52,6 @@ class TstInfo : public QObject
 
 private slots:
     void helpPagePrintedOnceInOrder();
-    void helpPageCountsThatAreEasyToGetWrong();
     void helpReshowsWithoutPrintingAgain();
     void helpSystemCloseUnloadsAndReloads();
     void helpSurvivesSetupHiding();
@@ -78,15 +77,6 @@ void TstInfo::helpPagePrintedOnceInOrder()
     // The page ends above the OK button.
     QCOMPARE(help.currentY(), 2925);
     QVERIFY(help.currentY() <= 3240);
-}
-
-void TstInfo::helpPageCountsThatAreEasyToGetWrong()
-{
-    QCOMPARE(HelpPage[2].count(u'~'), 19);
-    QVERIFY(HelpPage[3].contains(QStringLiteral("95/98      run")));
-    QCOMPARE(HelpPage[6].size(), 48);
-    QCOMPARE(HelpPage[11].size(), 48);
-    QVERIFY(HelpPage[8].contains(QStringLiteral("Number.   Default")));
 }
 
 void TstInfo::helpReshowsWithoutPrintingAgain()

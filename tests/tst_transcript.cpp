@@ -2,6 +2,7 @@
 // for line, shows whatever a peer sends as text and nothing else, and keeps
 // the end in view after every append.
 #include "platform/ui/transcriptbox.h"
+#include "support/testing.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
@@ -12,8 +13,6 @@
 using platform::TranscriptBox;
 
 namespace {
-
-const QString Greeting = QStringLiteral("Welcome To Chat!\r\n");
 
 // The lines the view really lays out, wrapping aside (the box is wide).
 QStringList shownLines(TranscriptBox &box)
@@ -96,7 +95,6 @@ void TstTranscript::keepsExactTextAndShowsIt()
         all += piece;
     }
     QCOMPARE(box.Text(), all);
-    QCOMPARE(box.document()->toPlainText(), TranscriptBox::viewText(all, false));
     QCOMPARE(shownLines(box), lines);
 }
 
@@ -148,12 +146,11 @@ void TstTranscript::endStaysInView()
         box.appendText(piece);
         box.setSelStart(box.Text().size());
         QCOMPARE(box.textCursor().position(), box.document()->characterCount() - 1);
-        QCOMPARE(box.verticalScrollBar()->value(), box.verticalScrollBar()->maximum());
+        // The last line is on screen, whole.
+        QVERIFY2(box.viewport()->rect().contains(box.cursorRect()),
+                 qPrintable(QStringLiteral("the end is at y %1, the view is %2 high").arg(box.cursorRect().y()).arg(box.viewport()->height())));
     }
     QVERIFY(box.verticalScrollBar()->maximum() > 0);
-    // The last line is on screen.
-    const QRect caret = box.cursorRect();
-    QVERIFY(box.viewport()->rect().contains(caret.center()));
 }
 
 void TstTranscript::caretAtTextPosition_data()
@@ -221,7 +218,7 @@ void TstTranscript::longRunsAreCutInTheViewOnly()
         all += piece;
         // The text stays exact; the view shows it whole, its own cuts aside.
         QVERIFY(all.endsWith(box.Text()));
-        QCOMPARE(box.shownText(), TranscriptBox::viewText(box.Text(), false));
+        QCOMPARE(box.shownText(), QString(box.Text()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
         box.setSelStart(box.Text().size());
         QCOMPARE(box.textCursor().position(), box.document()->characterCount() - 1);
     }

@@ -24,8 +24,6 @@
 
 namespace peers {
 
-inline const QString Greeting = QStringLiteral("Welcome To Chat!\r\n");
-
 // Every arrival's text, in order, read right after the window took it.
 struct Arrivals
 {

@@ -134,7 +134,7 @@ void Winsock::onConnectTimeout()
     if (phase_ != Phase::Connecting)
         return;
     if (socket_)
-        failConnect(err::TimedOut, QStringLiteral("no answer in %1 ms").arg(ConnectTimeoutMs));
+        failConnect(err::TimedOut, QStringLiteral("no answer in %1 ms").arg(connectTimeoutMs_));
     else
         failConnect(err::HostNotFound, QStringLiteral("no host name"));
 }

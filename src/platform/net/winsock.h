@@ -59,6 +59,8 @@ public:
 
     // How long a connection attempt may take before it is given up.
     static constexpr int ConnectTimeoutMs = 30000;
+    int connectTimeout() const { return connectTimeoutMs_; }
+    void setConnectTimeout(int ms) { connectTimeoutMs_ = ms; }
     // The most bytes taken from the connection per data arrival, so a flood
     // leaves room for the window between arrivals. Each arrival takes less
     // when the last one kept the receiver busy for longer than ArrivalBudgetMs.
@@ -113,6 +115,7 @@ private:
     qint32 localPort_ = 0;
     QString remoteHost_;
     qint32 remotePort_ = 0;
+    int connectTimeoutMs_ = ConnectTimeoutMs;
 
     QTcpServer *server_ = nullptr;
     QTcpSocket *socket_ = nullptr;

@@ -37,7 +37,7 @@ void Winsock::enter(Phase next)
         break;
     case Phase::Connecting:
         // Without a host the attempt fails at once, after Connect has returned.
-        connectTimer_->start(socket_ ? ConnectTimeoutMs : 0);
+        connectTimer_->start(socket_ ? connectTimeoutMs_ : 0);
         break;
     case Phase::Failed:
         connectTimer_->stop();

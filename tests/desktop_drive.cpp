@@ -19,12 +19,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <cstdio>
 #include <functional>
@@ -76,6 +78,23 @@ void drive(platform::Program &program)
            "runs on the window system expected");
     FormSetup &setup = program.form<FormSetup>();
     expect(QTest::qWaitForWindowExposed(&setup, 10000), "the compositor shows the setup window");
+
+    // Connect with the address and name empty: two boxes, each a dialog of
+    // the setup window (its transient parent, which the compositor is told).
+    int boxes = 0, owned = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->windowHandle() || !box->windowHandle()->isExposed())
+            return;
+        ++boxes;
+        owned += box->windowHandle()->transientParent() == setup.windowHandle() ? 1 : 0;
+        box->button(QMessageBox::Ok)->click();
+    });
+    closer.start(20);
+    QTest::mouseClick(setup.Command1, Qt::LeftButton); // returns when the last box is closed
+    closer.stop();
+    expect(boxes == 2 && owned == 2, "the compositor shows each box as a dialog of the setup window");
 
     QTcpServer peer;
     const quint16 port = listenInRange(peer);

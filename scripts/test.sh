@@ -41,6 +41,9 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
   scripts/as-user-test.sh build/release
 fi
 
+step "real desktops: openbox on X11, weston on Wayland"
+scripts/check-desktop.sh build/release
+
 step "a conversation heard through the Orca screen reader"
 scripts/check-screenreader.sh build/release
 

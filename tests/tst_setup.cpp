@@ -89,6 +89,8 @@ class TstSetup : public QObject
 
 private slots:
     void startsWithItsDefaults();
+    void labelsFitTheirText_data();
+    void labelsFitTheirText();
     void typingStopsAtTheLengthLimits_data();
     void typingStopsAtTheLengthLimits();
     void emptyFieldsAreReportedInOrder_data();
@@ -136,6 +138,40 @@ void TstSetup::startsWithItsDefaults()
         QCOMPARE(control->toolTip(), tip);
     // Nothing but the setup window exists yet.
     QVERIFY(!c.program->isLoaded<FormChat>());
+}
+
+void TstSetup::labelsFitTheirText_data()
+{
+    // The labels that are sized to their text, with their boxes in twips.
+    QTest::addColumn<bool>("chat");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("box");
+    QTest::newRow("address") << false << "Label1" << QRect(285, 1320, 2235, 285);
+    QTest::newRow("port") << false << "Label2" << QRect(1110, 1800, 1395, 285);
+    QTest::newRow("name") << false << "Label3" << QRect(1245, 2400, 1245, 285);
+    QTest::newRow("greeting") << false << "Label4" << QRect(1410, 360, 3555, 405);
+    QTest::newRow("your message") << true << "Label1" << QRect(0, 3840, 1590, 315);
+}
+
+void TstSetup::labelsFitTheirText()
+{
+    QFETCH(bool, chat);
+    QFETCH(QString, name);
+    QFETCH(QRect, box);
+    Copy c;
+    QWidget &window = chat ? static_cast<QWidget &>(c.chat()) : c.setup;
+    auto *label = window.findChild<QLabel *>(name);
+    const QFontMetrics metrics(label->font());
+    const QRect ink = metrics.tightBoundingRect(label->text());
+    QVERIFY2(label->width() >= metrics.horizontalAdvance(label->text()) && label->width() > ink.right(),
+             qPrintable(QStringLiteral("%1 px for %2 px of text").arg(label->width()).arg(ink.right() + 1)));
+    QVERIFY(label->height() >= metrics.height());
+    // Centred where the table puts the box (15 twips a pixel), unless that
+    // would push it past the window's left edge.
+    const QPointF centre(box.x() / 15.0 + box.width() / 30.0, box.y() / 15.0 + box.height() / 30.0);
+    const QPointF shown = QRectF(label->geometry()).center();
+    QVERIFY2(label->x() == 0 || qAbs(shown.x() - centre.x()) <= 1, qPrintable(QString::number(shown.x())));
+    QVERIFY2(qAbs(shown.y() - centre.y()) <= 1, qPrintable(QString::number(shown.y())));
 }
 
 void TstSetup::typingStopsAtTheLengthLimits_data()
@@ -229,7 +265,8 @@ void TstSetup::realBoxesShowOneAfterAnother()
         seen << QStringLiteral("%1: %2 (%3%4)")
                     .arg(box->windowTitle(), box->text(),
                          box->icon() == QMessageBox::Warning ? QStringLiteral("exclamation") : QStringLiteral("other icon"),
-                         ok && box->buttons().size() == 1 ? QStringLiteral(", OK") : QStringLiteral(", other buttons"));
+                         ok && box->buttons().size() == 1 ? QStringLiteral(", OK") : QStringLiteral(", other buttons"))
+                + (box->parentWidget() == &setup ? QString() : QStringLiteral(", not owned by the setup window"));
         if (ok)
             ok->click();
         else

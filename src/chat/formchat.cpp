@@ -36,7 +36,7 @@ FormChat::FormChat(Program &program) : Form(program)
     setClientSize(5355, 4830);
     setIconFromResources();
     QWidget *area = client();
-    setColors(area, std::nullopt, QColor(192, 192, 192));
+    setWindowBackColor(area, QColor(192, 192, 192));
 
     Command1 = place(makeButton(area, QStringLiteral("Command1"), tr("Send")), 4200, 4200, 975, 495);
     Command1->setToolTip(tr("Press On This Key To Send Your Message"));
@@ -52,6 +52,7 @@ FormChat::FormChat(Program &program) : Form(program)
     Label1 = place(makeLabel(area, QStringLiteral("Label1"), tr("Your Message:")), 0, 3840, 1590, 315);
     Label1->setFont(makeFont(QStringLiteral("Comic Sans MS"), 11.25, true));
     setColors(Label1, QColor(192, 0, 192));
+    sizeToText(Label1);
 
     ScreenMsg = place(new TranscriptBox(area), 120, 720, 5055, 3135);
     ScreenMsg->setObjectName(QStringLiteral("ScreenMsg"));
@@ -172,6 +173,7 @@ void FormChat::Winsock_DataArrival(qint32)
     ScreenMsg->appendText(CrLf + InData);
     ScreenMsg->setSelStart(ScreenMsg->Text().size());
     announcer_->announceLines(InData);
+    Alert();
 }
 
 void FormChat::mnuCR_Click()

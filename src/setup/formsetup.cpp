@@ -79,8 +79,10 @@ FormSetup::FormSetup(Program &program) : Form(program)
     Label4 = place(makeLabel(area, QStringLiteral("Label4"), tr("Welcome To ZAQ Chat !!!")), 1410, 360, 3555, 405);
     Label4->setFont(makeFont(QStringLiteral("Comic Sans MS"), 14.25, true));
     setColors(Label4, Magenta);
-    for (QLabel *label : {Label1, Label2, Label3, Label4})
+    for (QLabel *label : {Label1, Label2, Label3, Label4}) {
         label->setAlignment(Qt::AlignCenter);
+        sizeToText(label);
+    }
 
     Command1 = place(makeButton(area, QStringLiteral("Command1"), tr("Connect")), 3000, 3120, 1575, 615);
     Command1->setFont(makeFont(QStringLiteral("Comic Sans MS"), 14.25));

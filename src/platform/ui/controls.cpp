@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace platform {
 
 QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption)
@@ -12,6 +14,20 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption)
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
     return label;
+}
+
+void sizeToText(QLabel *label)
+{
+    const QFontMetrics metrics(label->font());
+    const QString text = label->text();
+    // The inked extent as well as the advance: bold and italic glyphs may
+    // reach past their advance.
+    const QRect ink = metrics.tightBoundingRect(text);
+    const int width = std::max(metrics.horizontalAdvance(text), ink.right() + 1) - std::min(0, ink.left());
+    QRect fitted(0, 0, width + 2 * label->margin(), metrics.height() + 2 * label->margin());
+    fitted.moveCenter(label->geometry().center());
+    fitted.moveLeft(std::max(0, fitted.left()));
+    label->setGeometry(fitted);
 }
 
 QLineEdit *makeTextBox(QWidget *parent, const QString &name, int maxLength)

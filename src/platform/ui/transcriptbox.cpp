@@ -1,5 +1,6 @@
 #include "platform/ui/transcriptbox.h"
 
+#include "platform/ui/devicepixels.h"
 #include "platform/ui/transcriptview.h"
 
 #include <QScrollBar>
@@ -33,6 +34,14 @@ TranscriptBox::TranscriptBox(QWidget *parent) : QPlainTextEdit(parent)
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The frame whole at fractional scales, with the text box's own colour
+    // (not the window's) in any sliver between the frame and the view.
+    // The view ends a pixel short of the bottom edge, which it would cover
+    // when it repaints alone.
+    new FrameOnTop(this);
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+    setViewportMargins(0, 0, 0, 1);
 }
 
 QString TranscriptBox::viewText(const QString &text, bool afterCarriageReturn)

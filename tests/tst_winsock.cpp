@@ -54,7 +54,7 @@ void open(Conversation &c, bool accepted)
             endpoint->Close();
             endpoint->Accept(id);
         });
-        endpoint->setLocalPort(0);
+        endpoint->setLocalPort(freeLowPort());
         endpoint->Listen();
         c.peer = std::make_unique<QTcpSocket>();
         c.peer->connectToHost(QHostAddress::LocalHost, quint16(endpoint->LocalPort()));
@@ -122,7 +122,7 @@ void TstWinsock::listeningRaisesOneRequestPerPeer()
 {
     Winsock endpoint;
     QSignalSpy requests(&endpoint, &Winsock::connectionRequest);
-    endpoint.setLocalPort(0);
+    endpoint.setLocalPort(freeLowPort());
     endpoint.Listen();
     const auto port = quint16(endpoint.LocalPort());
     QVERIFY(port > 0);

@@ -1,24 +1,25 @@
 // A peer that floods the chat window: 100 MB of 55-character chat lines sent
 // as fast as a raw socket can, into a real chat window through its endpoint,
 // against a reader that only counts the bytes. Also the longest stall of the
-// event loop during the flood and the resident memory per kept character.
+// event loop during the flood and the resident memory the flood adds per
+// kept character. Each run is a fresh process of its own.
+//
+// Usage: bench_flood [--quick] [--mb N] [--rounds N]
 #include "chat/formchat.h"
-#include "support/measure.h"
 #include "platform/core/program.h"
 #include "platform/ui/transcriptbox.h"
 #include "platform/net/winsock.h"
+#include "support/goals.h"
+#include "support/measure.h"
+#include "support/rounds.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QLabel>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTextStream>
 #include <QThread>
-#include <QTimer>
-
-#include <cstdio>
 
 namespace {
 
@@ -36,9 +37,8 @@ QByteArray floodBlock()
     return block;
 }
 
-
 // Seconds for a reader that only counts the bytes.
-double countingReader(qint64 total)
+Figures countingReader(qint64 total)
 {
     QTcpServer server;
     server.listen(QHostAddress::LocalHost, 0);
@@ -58,22 +58,14 @@ double countingReader(qint64 total)
     delete sender;
     if (received != total)
         qFatal("counting reader got %lld of %lld bytes", received, total);
-    return seconds;
+    return {{QStringLiteral("seconds"), seconds}};
 }
 
-struct ChatFigures
-{
-    double seconds;
-    double stallMs;
-    qint64 keptChars;
-    qint64 rssBefore;
-    qint64 rssAfter;
-};
-
 // The same flood into a chat window, listening as server through its endpoint.
-ChatFigures chatWindow(qint64 total)
+Figures chatWindow(qint64 total)
 {
     platform::Program program;
+    program.setMessageBoxService(std::make_unique<FatalBoxes>());
     FormChat &chat = program.form<FormChat>();
     chat.Winsock->Close();
     chat.Winsock->setLocalPort(0);
@@ -86,11 +78,14 @@ ChatFigures chatWindow(qint64 total)
     QElapsedTimer timer;
     timer.start();
     QThread *sender = startSender(static_cast<quint16>(chat.Winsock->LocalPort()), floodBlock(), total);
-    double stallMs = 0;
+    double stallMs = 0, laterMs = 0;
+    int over = 0;
     {
         StallMeter meter;
         loop.exec();
         stallMs = meter.longestMs();
+        laterMs = meter.longestAfterFirstSecondMs();
+        over = meter.countOverMs(50);
     }
     const double seconds = timer.nsecsElapsed() / 1e9;
     sender->wait();
@@ -101,7 +96,15 @@ ChatFigures chatWindow(qint64 total)
                qPrintable(text.right(LineChars)), qPrintable(chat.Status->text()));
     if (chat.ScreenMsg->document()->characterCount() < text.size() / 2)
         qFatal("the view does not show the transcript");
-    return {seconds, stallMs, text.size(), rssBefore, residentBytes()};
+    const qint64 rssAfter = residentBytes();
+    return {{QStringLiteral("seconds"), seconds},
+            {QStringLiteral("stall_ms"), stallMs},
+            {QStringLiteral("later_stall_ms"), laterMs},
+            {QStringLiteral("stalls_over_50"), double(over)},
+            {QStringLiteral("kept_chars"), double(text.size())},
+            {QStringLiteral("rss_mb"), rssAfter / 1e6},
+            {QStringLiteral("growth_mb"), (rssAfter - rssBefore) / 1e6},
+            {QStringLiteral("growth_per_char"), double(rssAfter - rssBefore) / text.size()}};
 }
 
 } // namespace
@@ -109,32 +112,66 @@ ChatFigures chatWindow(qint64 total)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QTextStream out(stdout);
-    const bool quick = app.arguments().contains(QStringLiteral("--quick"));
-    // Whole blocks of whole lines, about 100 MB.
+    const QStringList args = app.arguments();
+    Rounds rounds(args);
+    qint64 megabytes = rounds.quick() ? 20 : 100;
+    if (const qsizetype i = args.indexOf(QStringLiteral("--mb")); i >= 0 && i + 1 < args.size())
+        megabytes = args.at(i + 1).toLongLong();
+    // Whole blocks of whole lines (MB = 10^6 bytes).
     const qint64 blockBytes = floodBlock().size();
-    const qint64 total = (quick ? 20 : 100) * qint64(1000 * 1000) / blockBytes * blockBytes;
-    const double megabytes = total / 1e6;
+    const qint64 total = megabytes * 1000 * 1000 / blockBytes * blockBytes;
+
+    if (const QString name = childCase(args); !name.isEmpty())
+        return printFigures(name == QLatin1String("reader") ? countingReader(total) : chatWindow(total));
+
+    const QStringList passed = passedOn(args);
+    rounds.run({{QStringLiteral("reader"), [&] { return runChild(QStringLiteral("reader"), passed); }},
+                {QStringLiteral("window"), [&] { return runChild(QStringLiteral("window"), passed); }}});
+
+    // Rates per round, so each median comes from one set of rounds.
+    const auto rate = [&](const QString &name, double per) {
+        QList<double> rates;
+        for (double seconds : rounds.values(name, QStringLiteral("seconds")))
+            rates.append(per / seconds);
+        return spreadOf(rates);
+    };
+    const double megabytesSent = total / 1e6;
     const double lines = double(total) / LineChars;
-
-    const double raw = countingReader(total);
-    const ChatFigures chat = chatWindow(total);
-
-    out << QStringLiteral("Flood of %1 MB (%2 lines of %3 characters)\n").arg(megabytes).arg(qint64(lines)).arg(LineChars);
-    out << QStringLiteral("%1 %2 %3\n").arg(QStringLiteral("reader"), -28).arg(QStringLiteral("lines/s"), 12).arg(QStringLiteral("MB/s"), 10);
-    out << QStringLiteral("%1 %2 %3\n").arg(QStringLiteral("counting reader (baseline)"), -28)
-               .arg(lines / raw, 12, 'f', 0).arg(megabytes / raw, 10, 'f', 1);
-    out << QStringLiteral("%1 %2 %3\n").arg(QStringLiteral("chat window transcript"), -28)
-               .arg(lines / chat.seconds, 12, 'f', 0).arg(megabytes / chat.seconds, 10, 'f', 1);
-    out << QStringLiteral("chat window / counting reader: %1 (goal >= 0.25)\n").arg(raw / chat.seconds, 0, 'f', 2);
-    out << QStringLiteral("lines/s into the transcript: %1 (goal >= 1000000)\n").arg(lines / chat.seconds, 0, 'f', 0);
-    out << QStringLiteral("longest event-loop stall: %1 ms (goal <= 50)\n").arg(chat.stallMs, 0, 'f', 1);
-    out << QStringLiteral("kept characters: %1 (bound %2)\n").arg(chat.keptChars).arg(FormChat::TranscriptBound);
-    out << QStringLiteral("VmRSS at the end: %1 MB, %2 bytes per kept character (goal <= 6)\n")
-               .arg(chat.rssAfter / 1e6, 0, 'f', 1)
-               .arg(double(chat.rssAfter) / chat.keptChars, 0, 'f', 2);
+    QTextStream out(stdout);
+    out << QStringLiteral("Flood of %1 MB (%2 lines of %3 characters), MB = 10^6 bytes;\n"
+                          "median of %4 rounds (lowest-highest), each run a fresh process\n")
+               .arg(megabytesSent, 0, 'f', 1).arg(qint64(lines)).arg(LineChars).arg(rounds.count());
+    out << QStringLiteral("%1 %2 %3\n").arg(QStringLiteral("reader"), -28).arg(QStringLiteral("lines/s"), 30)
+               .arg(QStringLiteral("MB/s"), 22);
+    const auto row = [&](const QString &label, const QString &name) {
+        out << QStringLiteral("%1 %2 %3\n").arg(label, -28).arg(showSpread(rate(name, lines), 0), 30)
+                   .arg(showSpread(rate(name, megabytesSent), 1), 22);
+    };
+    row(QStringLiteral("counting reader (baseline)"), QStringLiteral("reader"));
+    row(QStringLiteral("chat window transcript"), QStringLiteral("window"));
+    // Throughput of the window over the reader's: the reader's seconds over the window's.
+    const Spread share = rounds.ratio(QStringLiteral("reader"), QStringLiteral("seconds"), QStringLiteral("window"),
+                                      QStringLiteral("seconds"));
+    const Spread stall = rounds.spread(QStringLiteral("window"), QStringLiteral("stall_ms"));
+    const Spread perChar = rounds.spread(QStringLiteral("window"), QStringLiteral("growth_per_char"));
+    out << QStringLiteral("lines/s of the chat window / lines/s of the counting reader: %1\n").arg(showSpread(share, 3));
+    out << QStringLiteral("longest event-loop stall: %1 ms; after the first second %2 ms; stalls over 50 ms: %3\n")
+               .arg(showSpread(stall, 1))
+               .arg(showSpread(rounds.spread(QStringLiteral("window"), QStringLiteral("later_stall_ms")), 1))
+               .arg(showSpread(rounds.spread(QStringLiteral("window"), QStringLiteral("stalls_over_50")), 0));
+    out << QStringLiteral("kept characters: %1 (bound %2)\n")
+               .arg(showSpread(rounds.spread(QStringLiteral("window"), QStringLiteral("kept_chars")), 0))
+               .arg(FormChat::TranscriptBound);
+    out << QStringLiteral("VmRSS at the end: %1 MB\n")
+               .arg(showSpread(rounds.spread(QStringLiteral("window"), QStringLiteral("rss_mb")), 1));
     out << QStringLiteral("VmRSS growth during the flood: %1 MB, %2 bytes per kept character\n")
-               .arg((chat.rssAfter - chat.rssBefore) / 1e6, 0, 'f', 1)
-               .arg(double(chat.rssAfter - chat.rssBefore) / chat.keptChars, 0, 'f', 2);
-    return 0;
+               .arg(showSpread(rounds.spread(QStringLiteral("window"), QStringLiteral("growth_mb")), 1))
+               .arg(showSpread(perChar, 2));
+
+    Goals goals(out);
+    goals.atLeast(QStringLiteral("lines/s into the chat window"), rate(QStringLiteral("window"), lines).median, 1e6);
+    goals.atLeast(QStringLiteral("chat window / counting reader, lines/s"), share.median, 0.25, QStringLiteral("x"));
+    goals.atMost(QStringLiteral("longest stall in the chat-line flood"), stall.median, 50, QStringLiteral("ms"));
+    goals.atMost(QStringLiteral("VmRSS growth per kept character"), perChar.median, 6, QStringLiteral("bytes"));
+    return goals.exitCode();
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the suite offscreen,
 # under AddressSanitizer + UndefinedBehaviorSanitizer, the receive-path fuzzer
-# for a bounded time, the Debian package check, and last the suite again on a
+# for a bounded time, the Debian package check, a conversation heard through
+# the Orca screen reader, and last the suite again on a
 # real X server (Xvfb), so the output ends with ctest's summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -40,12 +41,20 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
   scripts/as-user-test.sh build/release
 fi
 
+step "real desktops: openbox on X11, weston on Wayland"
+scripts/check-desktop.sh build/release
+
+step "a conversation heard through the Orca screen reader"
+scripts/check-screenreader.sh build/release
+
 step "tests under AddressSanitizer + UndefinedBehaviorSanitizer (offscreen)"
 ctest --preset asan -j "$jobs"
 
 step "tests (offscreen)"
 ctest --preset release -j "$jobs"
 
+# One test at a time: windows of tests sharing one X server take the
+# keyboard focus from each other.
 step "tests (Xvfb)"
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
-  ctest --preset release -j "$jobs"
+  ctest --preset release -j 1

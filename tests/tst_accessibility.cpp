@@ -1,6 +1,5 @@
-// What a screen reader gets: each control's name and description, the
-// label relations, and the events that announce a new connection status and
-// an arriving line.
+// What a screen reader gets: each control's name and description and the
+// label relations. What it hears over the real bus is tests/atspi.
 
 #include "support/testing.h"
 
@@ -18,42 +17,7 @@
 #include <QRadioButton>
 #include <QtTest>
 
-#ifdef ZAQ_QPA_ACCESSIBILITY
-#include <QtGui/private/qguiapplication_p.h>
-#include <QtGui/qpa/qplatformaccessibility.h>
-#include <QtGui/qpa/qplatformintegration.h>
-#endif
-
 namespace {
-
-struct Heard
-{
-    QObject *object;
-    QAccessible::Event type;
-    QString text; // the name for NameChanged, the inserted text for TextInserted
-};
-
-QList<Heard> heard;
-
-void recordEvent(QAccessibleEvent *event)
-{
-    QString text;
-    if (event->type() == QAccessible::NameChanged && event->accessibleInterface())
-        text = event->accessibleInterface()->text(QAccessible::Name);
-    else if (event->type() == QAccessible::TextInserted)
-        text = static_cast<QAccessibleTextInsertEvent *>(event)->textInserted();
-    heard.append({event->object(), event->type(), text});
-}
-
-QStringList heardFrom(QObject *object, QAccessible::Event type)
-{
-    QStringList texts;
-    for (const Heard &h : std::as_const(heard)) {
-        if (h.object == object && h.type == type)
-            texts << h.text;
-    }
-    return texts;
-}
 
 QString accessibleText(QObject *object, QAccessible::Text which)
 {
@@ -83,23 +47,6 @@ QList<QWidget *> reachableControls(QWidget *window)
     return controls;
 }
 
-void connectPair(TestProgram &server, TestProgram &client)
-{
-    const quint16 port = freeLowPort();
-    const QList<std::pair<TestProgram *, bool>> sides = {{&server, false}, {&client, true}};
-    for (const auto &[program, asClient] : sides) {
-        FormSetup &setup = (*program)->form<FormSetup>();
-        setup.Show();
-        setup.RemIP->setText(QStringLiteral("127.0.0.1"));
-        setup.PortNum->setText(QString::number(port));
-        setup.UserName->setText(asClient ? QStringLiteral("Ann") : QStringLiteral("Bob"));
-        (asClient ? setup.Option2 : setup.Option1)->setChecked(true);
-        setup.Command1->click();
-    }
-    QTRY_COMPARE(client->form<FormChat>().Status->text(), QStringLiteral("Connected"));
-    QTRY_COMPARE(server->form<FormChat>().Status->text(), QStringLiteral("Connected"));
-}
-
 } // namespace
 
 class TstAccessibility : public QObject
@@ -107,33 +54,13 @@ class TstAccessibility : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init() { heard.clear(); }
     void namesAndDescriptions_data();
     void namesAndDescriptions();
     void everyReachableControlIsNamed_data();
     void everyReachableControlIsNamed();
     void fieldsAreLabelledByTheirLabels_data();
     void fieldsAreLabelledByTheirLabels();
-    void statusChangesAreAnnounced();
-    void arrivingLinesAreAnnounced();
-
-private:
-    bool eventsHeard_ = false;
 };
-
-void TstAccessibility::initTestCase()
-{
-    QAccessible::installUpdateHandler(recordEvent);
-#ifdef ZAQ_QPA_ACCESSIBILITY
-    // Qt passes events on only while a screen reader is attached; no public
-    // call pretends one is, so switch it on the way Qt's own tests do.
-    if (QPlatformAccessibility *platform = QGuiApplicationPrivate::platformIntegration()->accessibility()) {
-        platform->setActive(true);
-        eventsHeard_ = QAccessible::isActive();
-    }
-#endif
-}
 
 void TstAccessibility::namesAndDescriptions_data()
 {
@@ -235,53 +162,6 @@ void TstAccessibility::fieldsAreLabelledByTheirLabels()
     for (const auto &[other, relation] : iface->relations(QAccessible::Label))
         labels << other->object()->objectName();
     QCOMPARE(labels, QStringList{label});
-}
-
-void TstAccessibility::statusChangesAreAnnounced()
-{
-    if (!eventsHeard_)
-        QSKIP("Qt's accessibility cannot be switched on here without a screen reader");
-    TestProgram server;
-    TestProgram client;
-    connectPair(server, client);
-    FormChat &chat = client->form<FormChat>();
-    chat.mnuCD->trigger();
-    QTRY_COMPARE(server->form<FormChat>().Status->text(), QStringLiteral("Disconnected"));
-
-    // Each change is heard once, with the status as the label's name.
-    const QStringList listening{"Listening...", "Connected", "Disconnected"};
-    const QStringList connecting{"Connecting...", "Connected", "Disconnected"};
-    QCOMPARE(heardFrom(server->form<FormChat>().Status, QAccessible::NameChanged), listening);
-    QCOMPARE(heardFrom(chat.Status, QAccessible::NameChanged), connecting);
-    QCOMPARE(accessibleText(chat.Status, QAccessible::Name), QStringLiteral("Disconnected"));
-}
-
-void TstAccessibility::arrivingLinesAreAnnounced()
-{
-    if (!eventsHeard_)
-        QSKIP("Qt's accessibility cannot be switched on here without a screen reader");
-    TestProgram server;
-    TestProgram client;
-    connectPair(server, client);
-    FormChat &sender = client->form<FormChat>();
-    FormChat &receiver = server->form<FormChat>();
-    heard.clear();
-    sender.MyMsg->setText(QStringLiteral("hi"));
-    sender.Command1->click();
-    QTRY_VERIFY(receiver.ScreenMsg->Text().endsWith(QStringLiteral("Ann: hi")));
-
-    // The view shows each line break as a paragraph or line separator.
-    const auto lines = [](const QStringList &texts) {
-        return texts.join(QString())
-            .replace(QChar::ParagraphSeparator, QLatin1Char('\n'))
-            .replace(QChar::LineSeparator, QLatin1Char('\n'));
-    };
-    QCOMPARE(lines(heardFrom(receiver.ScreenMsg, QAccessible::TextInserted)), QStringLiteral("\n\nAnn: hi"));
-    QCOMPARE(lines(heardFrom(sender.ScreenMsg, QAccessible::TextInserted)), QStringLiteral("\nAnn: hi"));
-    // A screen reader that reads the transcript afterwards finds the line too.
-    QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(receiver.ScreenMsg)->textInterface();
-    QVERIFY(text);
-    QVERIFY(text->text(0, text->characterCount()).endsWith(QStringLiteral("Ann: hi")));
 }
 
 QTEST_MAIN(TstAccessibility)

@@ -21,14 +21,6 @@
 
 namespace {
 
-const QString Greeting = QStringLiteral("Welcome To Chat!\r\n");
-
-void activate(QWidget &window)
-{
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-}
-
 QString focusName()
 {
     const QWidget *focus = QApplication::focusWidget();
@@ -164,9 +156,10 @@ void TstKeyboard::chatTabOrder_data()
     QTest::addColumn<bool>("connected");
     QTest::addColumn<QStringList>("forward");
     QTest::addColumn<QStringList>("backward");
-    // The transcript passes the focus on to the input box at once.
+    // The transcript passes the focus on to the input box at once, and
+    // Shift+Tab goes back past it to Send.
     QTest::newRow("connected: Send takes the focus")
-        << true << QStringList{"Command1", "MyMsg", "Command1", "MyMsg"} << QStringList{"MyMsg"};
+        << true << QStringList{"Command1", "MyMsg", "Command1", "MyMsg"} << QStringList{"Command1", "MyMsg"};
     QTest::newRow("disconnected: Send is disabled")
         << false << QStringList{"MyMsg", "MyMsg"} << QStringList{"MyMsg"};
 }

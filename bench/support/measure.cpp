@@ -5,21 +5,43 @@
 #include <QTcpSocket>
 #include <QThread>
 
+#include <algorithm>
+
 StallMeter::StallMeter()
 {
     timer_.setInterval(1);
     timer_.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-        longest_ = std::max(longest_, clock_.nsecsElapsed());
-        clock_.restart();
-    });
+    QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
     clock_.start();
+    started_.start();
     timer_.start();
+}
+
+void StallMeter::tick()
+{
+    const qint64 gap = clock_.nsecsElapsed();
+    longest_ = std::max(longest_, gap);
+    // A gap that began after the first second.
+    if (started_.nsecsElapsed() - gap >= 1000 * 1000 * 1000)
+        longestLater_ = std::max(longestLater_, gap);
+    if (gap > 10 * 1000 * 1000)
+        gaps_.append(gap);
+    clock_.restart();
 }
 
 double StallMeter::longestMs() const
 {
     return std::max(longest_, clock_.nsecsElapsed()) / 1e6;
+}
+
+double StallMeter::longestAfterFirstSecondMs() const
+{
+    return longestLater_ / 1e6;
+}
+
+int StallMeter::countOverMs(double limitMs) const
+{
+    return int(std::count_if(gaps_.cbegin(), gaps_.cend(), [limitMs](qint64 gap) { return gap > limitMs * 1e6; }));
 }
 
 qint64 residentBytes()

@@ -7,21 +7,31 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
 #include <QTimer>
 
 class QThread;
 
-// The longest gap between the ticks of a 1 ms timer while it lives.
+// The gaps between the ticks of a 1 ms timer while it lives: the longest,
+// the longest once the first second is over (what is left when one-time
+// costs such as loading fonts are done), and how many passed a limit.
 class StallMeter
 {
 public:
     StallMeter();
     double longestMs() const;
+    double longestAfterFirstSecondMs() const;
+    int countOverMs(double limitMs) const;
 
 private:
+    void tick();
+
     QTimer timer_;
-    QElapsedTimer clock_;
+    QElapsedTimer clock_;   // since the last tick
+    QElapsedTimer started_; // since the meter was made
     qint64 longest_ = 0;
+    qint64 longestLater_ = 0;
+    QList<qint64> gaps_;    // those over 10 ms
 };
 
 // VmRSS of this process, in bytes (0 where /proc is not there).

@@ -5,18 +5,21 @@
 #include "info/formhelp.h"
 #include "platform/net/winsock.h"
 #include "platform/ui/accessibility.h"
+#include "platform/ui/announcer.h"
 #include "platform/ui/colors.h"
 #include "platform/ui/controls.h"
-#include "platform/ui/focuswatcher.h"
 #include "platform/ui/fonts.h"
 #include "platform/ui/line.h"
 #include "platform/ui/shortcuts.h"
+#include "platform/ui/statuslabel.h"
 #include "platform/ui/transcriptbox.h"
+#include "platform/ui/transcriptkeys.h"
 #include "setup/formsetup.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 
@@ -36,13 +39,15 @@ FormChat::FormChat(Program &program) : Form(program)
     setClientSize(5355, 4830);
     setIconFromResources();
     QWidget *area = client();
-    setColors(area, std::nullopt, QColor(192, 192, 192));
+    setWindowBackColor(area, QColor(192, 192, 192));
 
     Command1 = place(makeButton(area, QStringLiteral("Command1"), tr("Send")), 4200, 4200, 975, 495);
     Command1->setToolTip(tr("Press On This Key To Send Your Message"));
     Command1->setEnabled(false);
 
-    Status = place(makeLabel(area, QStringLiteral("Status"), QString()), 3120, 240, 2055, 375);
+    Status = place(new StatusLabel(area), 3120, 240, 2055, 375);
+    Status->setObjectName(QStringLiteral("Status"));
+    Status->setTextFormat(Qt::PlainText);
     Status->setFont(makeFont(QStringLiteral("Times New Roman"), 12));
     Status->setToolTip(tr("Current Status of Connection"));
     Status->setAlignment(Qt::AlignCenter);
@@ -50,6 +55,7 @@ FormChat::FormChat(Program &program) : Form(program)
     Label1 = place(makeLabel(area, QStringLiteral("Label1"), tr("Your Message:")), 0, 3840, 1590, 315);
     Label1->setFont(makeFont(QStringLiteral("Comic Sans MS"), 11.25, true));
     setColors(Label1, QColor(192, 0, 192));
+    sizeToText(Label1);
 
     ScreenMsg = place(new TranscriptBox(area), 120, 720, 5055, 3135);
     ScreenMsg->setObjectName(QStringLiteral("ScreenMsg"));
@@ -84,8 +90,16 @@ FormChat::FormChat(Program &program) : Form(program)
 
     Label1->setBuddy(MyMsg); // names the input box
     setTabOrder({Command1, Status, Label1, ScreenMsg, MyMsg, Welcome});
+    // The transcript never keeps the focus: whatever would give it the focus
+    // (the first show, Tab, a click) gives it to the input box instead, so
+    // no screen reader hears the transcript take it for a moment.
+    ScreenMsg->setFocusProxy(MyMsg);
+    new TranscriptKeys(MyMsg, ScreenMsg);
+    announcer_ = new Announcer(this, [](qsizetype n) {
+        return n == 1 ? tr("1 more line") : tr("%n more lines", nullptr, int(n));
+    });
 
-    wire(new FocusWatcher(ScreenMsg), &FocusWatcher::gotFocus, &FormChat::ScreenMsg_GotFocus);
+    wire(Status, &StatusLabel::changed, &FormChat::Status_Change);
     wire(Command1, &QPushButton::clicked, &FormChat::Command1_Click);
     returnFocusAfterClick(Command1, MyMsg); // the next line is typed at once
     wire(Winsock, &platform::Winsock::connected, &FormChat::Winsock_Connect);
@@ -93,6 +107,7 @@ FormChat::FormChat(Program &program) : Form(program)
     wire(Winsock, &platform::Winsock::dataArrival, &FormChat::Winsock_DataArrival);
     wire(Winsock, &platform::Winsock::closed, &FormChat::Winsock_Close);
     wire(Winsock, &platform::Winsock::errorOccurred, &FormChat::Winsock_Error);
+    wire(Winsock, &platform::Winsock::undelivered, &FormChat::Winsock_Undelivered);
     wire(mnuCR, &QAction::triggered, &FormChat::mnuCR_Click);
     wire(mnuCD, &QAction::triggered, &FormChat::mnuCD_Click);
     wire(mnuCE, &QAction::triggered, &FormChat::mnuCE_Click);
@@ -110,9 +125,9 @@ void FormChat::Form_Load()
     ScreenMsg->setText(tr("Welcome To Chat!") + CrLf);
 }
 
-void FormChat::ScreenMsg_GotFocus()
+void FormChat::Status_Change(const QString &status)
 {
-    MyMsg->setFocus(Qt::OtherFocusReason);
+    announcer_->announceStatus(status);
 }
 
 void FormChat::Winsock_Connect()
@@ -146,6 +161,18 @@ void FormChat::Winsock_Error(qint32 number, const QString &)
                      ErrorText::connectFailure(number, Winsock->RemoteHost().trimmed(), Winsock->RemotePort()));
 }
 
+void FormChat::Winsock_Undelivered(qint64 characters, qint32 lines)
+{
+    // The conversation is over and the other computer never confirmed the
+    // end of what was sent: say how much, once.
+    const QString count = characters == 1 ? tr("1 character") : tr("%1 characters").arg(QLocale().toString(characters));
+    const QString prompt = lines == 1 ? tr("The last %1 of your last line may not have arrived.").arg(count)
+                                      : tr("The last %1 of your last %2 lines may not have arrived.").arg(count).arg(lines);
+    program().MsgBox(prompt, MsgBoxStyle::Exclamation, tr("Not Delivered!"),
+                     tr("The connection ended before the other computer confirmed them. Ask the other person "
+                        "where your text stops, and send the rest again in a new conversation."));
+}
+
 void FormChat::Command1_Click()
 {
     const QString userName = program().form<FormSetup>().UserName->text();
@@ -161,6 +188,8 @@ void FormChat::Winsock_DataArrival(qint32)
     Winsock->GetData(InData);
     ScreenMsg->appendText(CrLf + InData);
     ScreenMsg->setSelStart(ScreenMsg->Text().size());
+    announcer_->announceLines(InData);
+    Alert();
 }
 
 void FormChat::mnuCR_Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ui/form.h"
+#include "platform/ui/statuslabel.h"
 
 class QAction;
 class QFrame;
@@ -10,6 +11,7 @@ class QMenu;
 class QPushButton;
 
 namespace platform {
+class Announcer;
 class TranscriptBox;
 class Winsock;
 } // namespace platform
@@ -28,7 +30,7 @@ public:
     static constexpr qsizetype TranscriptBound = qsizetype(4) * 1024 * 1024;
 
     QPushButton *Command1;
-    QLabel *Status;
+    platform::StatusLabel *Status;
     QLabel *Label1;
     platform::TranscriptBox *ScreenMsg;
     QLineEdit *MyMsg;
@@ -56,16 +58,19 @@ protected:
 private:
     // The caption before Connect adds the side this copy takes.
     static QString baseCaption();
-    void ScreenMsg_GotFocus();
+    void Status_Change(const QString &status);
     void Command1_Click();
     void Winsock_Connect();
     void Winsock_ConnectionRequest(qint32 requestID);
     void Winsock_DataArrival(qint32 bytesTotal);
     void Winsock_Close();
     void Winsock_Error(qint32 number, const QString &description);
+    void Winsock_Undelivered(qint64 characters, qint32 lines);
     void mnuCR_Click();
     void mnuCD_Click();
     void mnuCE_Click();
     void mnuOH_Click();
     void mnuOA_Click();
+
+    platform::Announcer *announcer_;
 };

@@ -1,5 +1,6 @@
 #include "platform/ui/fonts.h"
 
+#include <QFontDatabase>
 #include <QStringList>
 
 namespace platform {
@@ -17,9 +18,22 @@ void installFontSubstitutes()
                                {QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")});
 }
 
+QString installedFamily(const QString &family)
+{
+    // Listed once: building the list walks every installed family.
+    static const QStringList installed = QFontDatabase::families();
+    if (installed.contains(family, Qt::CaseInsensitive))
+        return family;
+    for (const QString &substitute : QFont::substitutes(family)) {
+        if (installed.contains(substitute, Qt::CaseInsensitive))
+            return substitute;
+    }
+    return family;
+}
+
 QFont makeFont(const QString &family, qreal pointSize, bool bold)
 {
-    QFont font(family);
+    QFont font(installedFamily(family));
     font.setPointSizeF(pointSize);
     font.setBold(bold);
     return font;

@@ -1,0 +1,239 @@
+#!/usr/bin/python3
+"""The chat program as a screen reader meets it, over the real AT-SPI bus.
+
+Starts the program on a private Xvfb with its own session and accessibility
+buses, listens to it as a screen reader does (gi's Atspi), drives it through
+the bus and the keyboard, and plays the peer over loopback. Checks what is
+announced (as notifications while no one listens for announcements, as the
+Announcement signal once someone does, never both; bounded under a flood),
+that the transcript is never reported as focused, that the help and about
+pages are exposed as text in print order, the window and message-box roles,
+and the transcript's text. Fails at the first wrong answer; every wait is
+bounded, and a watchdog ends the whole run.
+
+usage: check_atspi.py path/to/ZAQCHAT
+"""
+
+import os
+import signal
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from atspi_client import Client, free_low_port_listener  # noqa: E402
+from session import SessionError, fail  # noqa: E402
+
+WATCHDOG = 150  # seconds for the whole run
+
+HELP_PAGE = [
+    "",
+    "Your IP Address you may find:",
+    "~" * 19,
+    "In WINDOWS 95/98      run command WINIPCFG.EXE",
+    "In WINDOWS NT/2000 run command IPCONFIG.EXE",
+    "",
+    "-" * 15 + "IN SETUP" + "-" * 25,
+    "1. Enter Remote Computer IP Address",
+    "2. Enter Port Number.   Default Port - 1001",
+    "3. Enter Your Name",
+    "",
+    "-" * 16 + "IN CHAT" + "-" * 25,
+    "1. Wait until your will take message 'CONNECTED'",
+    "2. Type your message below 'YOUR MESSAGE'",
+    "3. Press SEND button to send your message.",
+]
+# The about block: the fixed lines by position (1-based); the maker's lines
+# are the program's own choice, but not empty.
+ABOUT_FIXED = {1: "", 4: "", 5: "This is CLIENT/SERVER CHAT", 6: "Using Windows Socket Control.",
+               7: "", 8: "", 9: "", 10: "", 11: "", 13: ""}
+MAX_CHARS = 200  # an announcement's arrived text is cut after this many characters
+
+
+class Check(Client):
+    def printed_lines(self, dialog):
+        page = dialog.get_child_at_index(0)  # the client area, printed lines first
+        lines = []
+        for i in range(page.get_child_count()):
+            child = page.get_child_at_index(i)
+            if child.get_role() != self.Atspi.Role.LABEL:
+                break
+            lines.append(child.get_name())
+        return lines
+
+    # -- the checks ---------------------------------------------------------
+
+    def run(self):
+        Role = self.Atspi.Role
+        setup = self.wait_for("setup window (role frame)", lambda: self.window(Role.FRAME, "ZAQ CHAT -Setup-"))
+
+        # A field check's message box is an alert.
+        self.press(self.find(setup, Role.PUSH_BUTTON, "Connect"))
+        # Each empty field has its box; OK closes one after the other.
+        for missed in ("Fill -> Remote IP", "Fill -> Your Name"):  # the port is filled in
+            alert = self.wait_for(f"message box \"{missed}\"",
+                                  lambda: (lambda box: box if box and self.find(box, Role.LABEL, missed) else None)(
+                                      self.window(Role.ALERT, "Missed!")))
+            self.press(self.find(alert, Role.PUSH_BUTTON, "OK"))
+        self.wait_for("the last message box to close", lambda: self.window(Role.ALERT, "Missed!") is None)
+
+        # The help page, line by line in print order, in a dialog.
+        self.press(self.find(setup, Role.MENU_ITEM, "Help"))
+        help_window = self.wait_for("help window (role dialog)",
+                                    lambda: self.window(Role.DIALOG, "Help Setuping and Chating..."))
+        lines = self.printed_lines(help_window)
+        if lines != HELP_PAGE:
+            fail(f"help page exposed as {lines!r}, expected {HELP_PAGE!r}")
+        self.press(self.find(help_window, Role.PUSH_BUTTON, "OK"))
+
+        # Connect as a client to a peer of our own.
+        listener = free_low_port_listener()
+        listener.setblocking(False)
+        fields = [("Remote Computer IP:", "127.0.0.1"), ("Port Number:", str(listener.getsockname()[1])),
+                  ("Your Name:", "Ann")]
+        for name, text in fields:
+            self.find(setup, Role.TEXT, name).set_text_contents(text)
+        client = self.find(setup, Role.RADIO_BUTTON, "Client")
+        self.press(client)
+        self.wait_for("Client selected", lambda: client.get_state_set().contains(self.Atspi.StateType.CHECKED))
+        self.press(self.find(setup, Role.PUSH_BUTTON, "Connect"))
+
+        def accept():
+            try:
+                return listener.accept()[0]
+            except BlockingIOError:
+                return None
+
+        self.peer = self.wait_for("the program's connection", accept)
+        chat = self.wait_for("chat window (role frame)", lambda: self.window(Role.FRAME, "ZAQ CHAT Chating as CLIENT"))
+        transcript = self.find(chat, Role.TEXT, "Chat Room")
+
+        # No one listens for announcements yet: each status is a notification;
+        # "Connecting..." waits for the window to come up, and "Connected" may
+        # join it.
+        self.wait_for("notification \"Connected\"", lambda: self.ear.notifications()
+                      and self.ear.notifications()[-1].endswith("Connected"))
+        if "\n".join(self.ear.notifications()) != "Connecting...\nConnected":
+            fail(f"notifications {self.ear.notifications()}, expected Connecting..., Connected")
+        self.wait_for("focus in the message box", lambda: "Your Message:" in self.ear.focused())
+        # A screen reader that asks which control is focused finds the input box alone.
+        focused = [obj.get_name() for obj in (transcript, self.find(chat, Role.TEXT, "Your Message:"))
+                   if obj.get_state_set().contains(self.Atspi.StateType.FOCUSED)]
+        if focused != ["Your Message:"]:
+            fail(f"controls in the focused state: {focused}")
+        self.peer.sendall(b"\r\nBob: hello there")
+        self.wait_for("notification of the arrival", lambda: "Bob: hello there" in self.ear.notifications())
+
+        # Tab and Shift+Tab pass the transcript and reach Send.
+        for keysym in (0xFF09, 0xFF09, 0xFE20, 0xFE20):  # Tab, Tab, ISO_Left_Tab (Shift+Tab) twice
+            before = len(self.ear.focused())
+            self.key(keysym)
+            self.wait_for("focus to move", lambda: len(self.ear.focused()) > before)
+        moves = self.ear.focused()[-4:]
+        if moves != ["Send", "Your Message:", "Send", "Your Message:"]:
+            fail(f"Tab, Tab, Shift+Tab, Shift+Tab focused {moves}")
+
+        # The transcript's text breaks lines with "\n".
+        text = transcript.get_text(0, transcript.get_character_count())
+        if text != "Welcome To Chat!\n\n\nBob: hello there":
+            fail(f"transcript text {text!r}")
+
+        # Someone listens for announcements: from now on every message is an
+        # announcement, and no notification says it again.
+        self.ear.listen_for_announcements()
+        self.round_trip(transcript)
+        mark = len(self.ear.heard)
+        self.peer.sendall(b"\r\nBob: second line")
+        self.wait_for("announcement of the arrival", lambda: "Bob: second line" in self.ear.announcements(mark))
+
+        # A flood is announced a few times, cut and summed up.
+        flood = [f"Bob: flood line {i:03}" for i in range(300)]
+        self.peer.sendall("".join("\r\n" + line for line in flood).encode())
+        flood_mark = len(self.ear.heard)
+
+        def accounted():
+            spoken = more = 0
+            for message in self.ear.announcements(flood_mark):
+                for line in message.split("\n"):
+                    if line.startswith("Bob: flood line"):
+                        spoken += 1
+                    elif line.endswith((" more lines", " more line")):
+                        more += int(line.split()[0])
+            return spoken + more
+
+        self.wait_for("all 300 flood lines spoken or counted", lambda: accounted() >= len(flood))
+        if accounted() != len(flood):
+            fail(f"the flood's 300 lines were announced as {accounted()}: {self.ear.announcements(flood_mark)!r}")
+        messages = self.ear.announcements(flood_mark)
+        if len(messages) > 3:
+            fail(f"a flood of 300 lines made {len(messages)} announcements")
+        for message in messages:
+            said = "\n".join(line for line in message.split("\n") if not line.endswith((" more lines", " more line")))
+            if len(said) > MAX_CHARS or said.endswith("\u2026"):
+                fail(f"an announcement of {len(said)} characters: {message!r}")
+        if not messages[0].startswith("Bob: flood line 000\nBob: flood line 001"):
+            fail(f"the flood's first announcement is {messages[0]!r}")
+
+        long_mark = len(self.ear.heard)
+        long_line = "Bob: " + "x" * 1000
+        self.peer.sendall(("\r\n" + long_line).encode())
+        expected = long_line[:MAX_CHARS] + "\u2026"
+        self.wait_for("announcement of the long line", lambda: self.ear.announcements(long_mark))
+        if self.ear.announcements(long_mark) != [expected]:
+            fail(f"long line announced as {self.ear.announcements(long_mark)!r}")
+
+        self.peer.close()
+        self.peer = None
+        self.wait_for("announcement \"Disconnected\"", lambda: "Disconnected" in self.ear.announcements(mark))
+        self.round_trip(transcript)
+        if self.ear.notifications(mark):
+            fail(f"said twice: notifications {self.ear.notifications(mark)} while announcements are heard")
+
+        # The about block: 16 lines in print order, in a dialog.
+        self.press(self.find(chat, Role.MENU_ITEM, "About"))
+        about = self.wait_for("about window (role dialog)", lambda: self.window(Role.DIALOG, "About Chat and Me..."))
+        lines = self.printed_lines(about)
+        wrong = [n for n in range(1, 17) if n > len(lines)
+                 or lines[n - 1] != ABOUT_FIXED.get(n, lines[n - 1]) or (n not in ABOUT_FIXED and not lines[n - 1])]
+        if len(lines) != 16 or wrong:
+            fail(f"about block exposed as {lines!r}")
+
+        # Exit ends the program cleanly, with every object a screen reader
+        # asked for still alive.
+        self.press(self.find(chat, Role.MENU_ITEM, "Exit"))
+        self.wait_for_exit()
+
+        # Never, from the first show on, was the transcript reported focused.
+        if "Chat Room" in self.ear.focused():
+            fail(f"the transcript was reported focused: {self.ear.focused()}")
+        print(f"PASS: {len(self.ear.heard)} events; announced {len(self.ear.announcements())} messages, "
+              f"{len(self.ear.notifications())} notifications; focus went {self.ear.focused()}")
+
+    def close(self):
+        if self.peer:
+            self.peer.close()
+        self.session.close()
+
+
+def watchdog(signum, frame):
+    raise TimeoutError(f"the check took longer than {WATCHDOG} s")
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__)
+        return 2
+    signal.signal(signal.SIGALRM, watchdog)
+    signal.alarm(WATCHDOG)
+    check = None
+    try:
+        check = Check(sys.argv[1])
+        check.run()
+    except (SessionError, TimeoutError) as error:
+        fail(str(error))
+    finally:
+        if check:
+            check.close()
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

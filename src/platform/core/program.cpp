@@ -1,8 +1,7 @@
 #include "platform/core/program.h"
 
-#include "platform/ui/form.h"
-
 #include <QApplication>
+#include <QWidget>
 
 namespace platform {
 
@@ -17,21 +16,18 @@ Program::~Program()
         delete form.data();
 }
 
-Form *Program::find(std::type_index key) const
+QWidget *Program::find(std::type_index key) const
 {
     auto it = forms_.find(key);
     return it == forms_.end() ? nullptr : it->second.data();
 }
 
-void Program::adopt(std::type_index key, Form *form)
+void Program::adopt(std::type_index key, QWidget *form)
 {
     forms_[key] = form;
-    // The instance is reachable before its Load handler runs, so a Load
-    // handler that refers to its own window finds it.
-    form->load();
 }
 
-void Program::forget(Form *form)
+void Program::forget(QWidget *form)
 {
     for (auto it = forms_.begin(); it != forms_.end(); ++it) {
         if (it->second == form) {

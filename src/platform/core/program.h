@@ -13,8 +13,6 @@
 
 namespace platform {
 
-class Form;
-
 // One running copy of the chat program: its window instances, its message
 // boxes, its end, and the one place where unhandled errors go. There are no
 // globals, so two Programs can talk to each other inside one test process.
@@ -31,10 +29,13 @@ public:
     F &form()
     {
         const std::type_index key(typeid(F));
-        if (Form *existing = find(key))
+        if (QWidget *existing = find(key))
             return static_cast<F &>(*existing);
         auto *created = new F(*this);
         adopt(key, created);
+        // The instance is reachable before its Load handler runs, so a Load
+        // handler that refers to its own window finds it.
+        created->load();
         return *created;
     }
 
@@ -75,18 +76,18 @@ public:
     void run(QWidget *window, const std::function<void()> &handler);
 
     // Called by a window that the system closed and that unloads itself.
-    void forget(Form *form);
+    void forget(QWidget *form);
 
 signals:
     void ended();
 
 private:
-    Form *find(std::type_index key) const;
-    void adopt(std::type_index key, Form *form);
+    QWidget *find(std::type_index key) const;
+    void adopt(std::type_index key, QWidget *form);
     void reportUnhandled(const Error &error);
     QWidget *boxOwner() const;
 
-    std::map<std::type_index, QPointer<Form>> forms_;
+    std::map<std::type_index, QPointer<QWidget>> forms_;
     std::unique_ptr<MessageBoxService> boxes_;
     std::function<void()> endAction_;
     ErrorWording wording_;

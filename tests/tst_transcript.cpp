@@ -51,6 +51,7 @@ private slots:
     void setTextStartsAfresh();
     void longRunsAreCutInTheViewOnly_data();
     void longRunsAreCutInTheViewOnly();
+    void trimNeverSplitsARunOfMarks();
     void trimKeepsTheViewInStep_data();
     void trimKeepsTheViewInStep();
 };
@@ -206,6 +207,17 @@ void TstTranscript::longRunsAreCutInTheViewOnly_data()
     QTest::newRow("long line over arrivals") << QStringList{run, QStringLiteral("\r\n") + run, run} << qsizetype(0);
     QTest::newRow("surrogate pairs") << QStringList{emoji} << qsizetype(0);
     QTest::newRow("trimmed past cuts") << QStringList{run, run + QStringLiteral("\r\nshort\r\n"), run, run} << qsizetype(5 * TranscriptBox::SoftBlockChars);
+}
+
+void TstTranscript::trimNeverSplitsARunOfMarks()
+{
+    // A line of 300 combining marks cut by the bound: the kept text starts
+    // after the run, so the view shows it as it would show on its own.
+    TranscriptBox box;
+    box.setMaxChars(200);
+    box.appendText(QStringLiteral("\r\nAnn: e") + QString(300, QChar(0x0301)) + QStringLiteral("xyz"));
+    QCOMPARE(box.Text(), QStringLiteral("xyz"));
+    QCOMPARE(box.shownText(), QStringLiteral("xyz"));
 }
 
 void TstTranscript::longRunsAreCutInTheViewOnly()

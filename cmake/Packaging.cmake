@@ -54,7 +54,7 @@ install(FILES "${_zaq_pkg_src}/${ZAQ_APP_ID}.desktop"
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
 install(FILES "${_zaq_pkg_src}/${ZAQ_APP_ID}.metainfo.xml"
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
-foreach(_size IN ITEMS 16 32)
+foreach(_size IN ITEMS 16 32 48 64 128 256)
   install(FILES "${_zaq_icon_src}/zaqchat-${_size}.png"
     DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/${_size}x${_size}/apps
     RENAME "${ZAQ_APP_ID}.png")

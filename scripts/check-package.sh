@@ -75,6 +75,10 @@ expected=(
   "usr/share/applications/$app_id.desktop"
   "usr/share/icons/hicolor/16x16/apps/$app_id.png"
   "usr/share/icons/hicolor/32x32/apps/$app_id.png"
+  "usr/share/icons/hicolor/48x48/apps/$app_id.png"
+  "usr/share/icons/hicolor/64x64/apps/$app_id.png"
+  "usr/share/icons/hicolor/128x128/apps/$app_id.png"
+  "usr/share/icons/hicolor/256x256/apps/$app_id.png"
   "usr/share/metainfo/$app_id.metainfo.xml"
   "usr/share/doc/$pkg/copyright"
   "usr/share/doc/$pkg/changelog.gz"
@@ -94,7 +98,9 @@ done
 # example a bundled test framework installing its headers).
 while read -r _ path; do
   [ -n "$path" ] || continue
-  printf '%s\n' "${expected[@]}" | grep -qxF "$path" || fail "unexpected file in package: $path"
+  # grep reads the whole list (no -q): with pipefail, a grep that stops at
+  # the first match makes printf fail on the closed pipe.
+  printf '%s\n' "${expected[@]}" | grep -xF "$path" >/dev/null || fail "unexpected file in package: $path"
 done <<<"$files"
 bad_dirs="$(awk '$1 ~ /^d/ && $1 != "drwxr-xr-x"' <<<"$listing")"
 [ -z "$bad_dirs" ] || fail "directories not 0755: $bad_dirs"
@@ -113,7 +119,7 @@ if [ -f "$r/share/metainfo/$app_id.metainfo.xml" ]; then
   appstreamcli validate --no-net "$r/share/metainfo/$app_id.metainfo.xml" ||
     fail "appstreamcli rejected the metainfo"
 fi
-for size in 16 32; do
+for size in 16 32 48 64 128 256; do
   icon="$r/share/icons/hicolor/${size}x${size}/apps/$app_id.png"
   [ -f "$icon" ] || continue
   file -b "$icon" | grep -q "PNG image data, $size x $size," ||

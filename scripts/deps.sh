@@ -14,6 +14,7 @@ packages=(
   fonts-liberation fonts-comic-neue fonts-dejavu-core fonts-dejavu-extra
   appstream desktop-file-utils lintian dpkg-dev file
   at-spi2-core dbus python3-gi gir1.2-atspi-2.0 openbox orca
+  weston xwayland qt6-wayland python3-xlib libxcb1-dev
 )
 
 missing=()

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Regenerates the program's bitmap art:
 #   src/resources/icon/zaqchat-32.png, zaqchat-16.png  palette PNGs from the hand-drawn XPMs
+#   src/resources/icon/zaqchat-48.png ... -256.png      the same drawings, pixels repeated
+#                                                       (48 from the 16, 64/128/256 from the 32)
 #   src/resources/icon/zaqchat.ico                      both sizes, 4 bits per pixel + AND mask
 #   src/resources/about.jpg                             the about window's picture, drawn below
 # The XPM files are the sources; everything else is generated from them and from
@@ -42,6 +44,12 @@ done
 for size in 32 16; do
   convert "$icon/zaqchat-$size.xpm" -strip -define 'png:exclude-chunks=date,time' \
     "$icon/zaqchat-$size.png"
+done
+# Larger sizes repeat each pixel of a drawing, so they stay the same
+# 16-colour icon, sharp at any size.
+for pair in 48:16 64:32 128:32 256:32; do
+  convert "$icon/zaqchat-${pair##*:}.xpm" -sample "${pair%%:*}x${pair%%:*}" -strip \
+    -define 'png:exclude-chunks=date,time' "$icon/zaqchat-${pair%%:*}.png"
 done
 # PaletteAlpha keeps the images colour-mapped, so the ICO writer stores 4 bpp
 # with a transparency mask instead of 32-bit RGBA.
@@ -88,6 +96,13 @@ for size in 32 16; do
   [ "$(rgba "$icon/zaqchat-$size.xpm")" = "$(rgba "$icon/zaqchat-$size.png")" ] \
     || fail "zaqchat-$size.png differs from its XPM"
 done
+for pair in 48:16 64:32 128:32 256:32; do
+  [ "$(rgba "$icon/zaqchat-${pair%%:*}.png" | awk '{print $2}' | sort -u)" = \
+    "$(rgba "$icon/zaqchat-${pair##*:}.xpm" | awk '{print $2}' | sort -u)" ] \
+    || fail "zaqchat-${pair%%:*}.png has colours its drawing does not"
+  [ "$(convert "$icon/zaqchat-${pair%%:*}.png" -sample "${pair##*:}x${pair##*:}" -depth 8 txt:- | tail -n +2 | awk '{print $1, $3}')" = \
+    "$(rgba "$icon/zaqchat-${pair##*:}.xpm")" ] || fail "zaqchat-${pair%%:*}.png is not its drawing with pixels repeated"
+done
 for pair in 0:16 1:32; do
   [ "$(rgba "$icon/zaqchat.ico[${pair%%:*}]")" = "$(rgba "$icon/zaqchat-${pair##*:}.xpm")" ] \
     || fail "zaqchat.ico image ${pair%%:*} differs from zaqchat-${pair##*:}.xpm"
@@ -98,8 +113,8 @@ u16() { od -An -tu2 --endian=little -j "$2" -N2 "$1" | tr -d ' '; }
 
 echo "== icons"
 identify -format '%f: %wx%h %m %[type] colors=%k (incl. transparent)\n' \
-  "$icon/zaqchat-32.png" "$icon/zaqchat-16.png"
-for size in 32 16; do
+  "$icon"/zaqchat-{256,128,64,48,32,16}.png
+for size in 256 128 64 48 32 16; do
   f="$icon/zaqchat-$size.png"
   # IHDR: bit depth at byte 24, colour type at byte 25 (3 = indexed)
   echo "zaqchat-$size.png: PNG bit depth $(u8 "$f" 24), colour type $(u8 "$f" 25), $(stat -c %s "$f") bytes"

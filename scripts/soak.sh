@@ -2,7 +2,7 @@
 # The long soak: two copies send a million lines of random UTF-8 to each
 # other at once and every transcript must come out exact.
 # Usage: scripts/soak.sh [build-dir] [lines]   (defaults: build/release, 1000000)
-# The suite's own run of the same test sends 3000 lines.
+# The suite's own run of the same test sends 1000 lines.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -41,6 +41,9 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
   scripts/as-user-test.sh build/release
 fi
 
+step "real desktops: openbox on X11, weston on Wayland"
+scripts/check-desktop.sh build/release
+
 step "a conversation heard through the Orca screen reader"
 scripts/check-screenreader.sh build/release
 
@@ -50,6 +53,8 @@ ctest --preset asan -j "$jobs"
 step "tests (offscreen)"
 ctest --preset release -j "$jobs"
 
+# One test at a time: windows of tests sharing one X server take the
+# keyboard focus from each other.
 step "tests (Xvfb)"
 QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96" \
-  ctest --preset release -j "$jobs"
+  ctest --preset release -j 1

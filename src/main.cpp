@@ -2,12 +2,14 @@
 
 #include "platform/ui/fonts.h"
 #include "platform/core/program.h"
+#include "platform/ui/windowsystem.h"
 #include "version.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    platform::choosePreferredWindowSystem();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral(ZAQ_PRODUCT_NAME));
     QApplication::setApplicationVersion(QStringLiteral(ZAQ_FILE_VERSION));

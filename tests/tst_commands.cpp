@@ -26,8 +26,6 @@ using platform::Winsock;
 namespace {
 
 const QString Base = QStringLiteral("ZAQ CHAT Chating");
-const QString Greeting = QStringLiteral("Welcome To Chat!\r\n");
-
 // A server copy talking to a raw peer on loopback.
 struct ServerWithPeer
 {
@@ -44,13 +42,6 @@ void startServerWithPeer(ServerWithPeer &s, const QString &name = QStringLiteral
     s.peer.connectToHost(QHostAddress::LocalHost, s.port);
     QTRY_COMPARE(s.chat().Status->text(), QStringLiteral("Connected"));
     QTRY_COMPARE(s.peer.state(), QAbstractSocket::ConnectedState);
-}
-
-// Types a message and presses Send, as the user does.
-void say(FormChat &chat, const QString &message)
-{
-    typeText(chat.MyMsg, message);
-    QTest::mouseClick(chat.Command1, Qt::LeftButton);
 }
 
 void checkStatus(FormChat &chat, const QString &status)

@@ -11,24 +11,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTcpSocket>
+#include <QTextCursor>
 #include <QtTest>
 
 using platform::TranscriptBox;
 using platform::Winsock;
 
 namespace {
-
-const QString Greeting = QStringLiteral("Welcome To Chat!\r\n");
-
-// Types a message and presses Send, as the user does.
-void send(FormChat &chat, const QString &message)
-{
-    chat.MyMsg->setFocus();
-    typeText(chat.MyMsg, message);
-    QTest::mouseClick(chat.Command1, Qt::LeftButton);
-}
 
 // A program listening through its setup window, with a raw socket connected to it.
 struct RawPeer
@@ -77,7 +67,6 @@ class TstExchange : public QObject
 private slots:
     void sendPutsOneLineOnTheWire_data();
     void sendPutsOneLineOnTheWire();
-    void twoProgramsChatBothWays();
     void arrivalsEachGetOneBreak_data();
     void arrivalsEachGetOneBreak();
     void multibyteSplitAtEveryPoint();
@@ -97,6 +86,9 @@ void TstExchange::sendPutsOneLineOnTheWire_data()
     QTest::newRow("UTF-8") << QStringLiteral("Zo\u00eb") << QStringLiteral("\u20ac5 \U0001F600 \u05e9")
                            << QByteArray("\r\nZo\xC3\xAB: \xE2\x82\xAC" "5 \xF0\x9F\x98\x80 \xD7\xA9");
     QTest::newRow("markup is text") << "Ann" << "<b>x</b>&amp;" << QByteArray("\r\nAnn: <b>x</b>&amp;");
+    // Longer than a line edit takes unless told otherwise.
+    const QByteArray pasted = QByteArray("0123456789").repeated(4000);
+    QTest::newRow("40,000 characters") << "Ann" << QString::fromLatin1(pasted) << "\r\nAnn: " + pasted;
 }
 
 void TstExchange::sendPutsOneLineOnTheWire()
@@ -106,82 +98,64 @@ void TstExchange::sendPutsOneLineOnTheWire()
     QFETCH(QByteArray, wire);
     RawPeer raw;
     QVERIFY(raw.start(name));
-    send(*raw.chat, message);
-    QCOMPARE(raw.readExactly(wire.size()), wire);
-    const QString line = QString::fromUtf8(wire);
-    QCOMPARE(raw.chat->MsgLine, line);
+    say(*raw.chat, message);
     // Local echo: the sender's transcript follows the greeting with one CR LF.
+    const QString line = QString::fromUtf8(wire);
     QCOMPARE(raw.chat->ScreenMsg->Text(), Greeting + line);
     QCOMPARE(raw.chat->MyMsg->text(), QString());
+    QCOMPARE(raw.readExactly(wire.size()), wire);
     QCOMPARE(raw.chat->ScreenMsg->textCursor().position(), raw.chat->ScreenMsg->document()->characterCount() - 1);
     QVERIFY(!raw.peer.waitForReadyRead(50)); // nothing more than the line
-}
-
-void TstExchange::twoProgramsChatBothWays()
-{
-    TestProgram ann, bob;
-    const quint16 port = freeLowPort();
-    connectFromSetup(*ann, QStringLiteral("127.0.0.1"), port, QStringLiteral("Ann"), false);
-    connectFromSetup(*bob, QStringLiteral("127.0.0.1"), port, QStringLiteral("Bob"), true);
-    FormChat &annChat = ann->form<FormChat>();
-    FormChat &bobChat = bob->form<FormChat>();
-    QTRY_COMPARE(annChat.Status->text(), QStringLiteral("Connected"));
-    QTRY_COMPARE(bobChat.Status->text(), QStringLiteral("Connected"));
-
-    send(annChat, QStringLiteral("hi"));
-    QCOMPARE(annChat.ScreenMsg->Text(), QStringLiteral("Welcome To Chat!\r\n\r\nAnn: hi"));
-    QTRY_COMPARE(bobChat.ScreenMsg->Text(), QStringLiteral("Welcome To Chat!\r\n\r\n\r\nAnn: hi"));
-
-    send(bobChat, QStringLiteral("hello \u00e9\U0001F600"));
-    QTRY_COMPARE(annChat.ScreenMsg->Text(),
-                 QStringLiteral("Welcome To Chat!\r\n\r\nAnn: hi\r\n\r\nBob: hello \u00e9\U0001F600"));
-    QCOMPARE(bobChat.ScreenMsg->Text(),
-             QStringLiteral("Welcome To Chat!\r\n\r\n\r\nAnn: hi\r\nBob: hello \u00e9\U0001F600"));
-
-    // The name is read from the setup window at the moment of sending.
-    FormSetup &annSetup = ann->form<FormSetup>();
-    annSetup.UserName->clear();
-    typeText(annSetup.UserName, QStringLiteral("Anna"));
-    send(annChat, QString());
-    QTRY_VERIFY(bobChat.ScreenMsg->Text().endsWith(QStringLiteral("Bob: hello \u00e9\U0001F600\r\n\r\nAnna: ")));
-    QVERIFY(annChat.ScreenMsg->Text().endsWith(QStringLiteral("\r\n\r\nBob: hello \u00e9\U0001F600\r\nAnna: ")));
-
-    // What each view shows is its transcript, line for line.
-    for (FormChat *chat : {&annChat, &bobChat}) {
-        QString shown = chat->ScreenMsg->Text();
-        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        QCOMPARE(chat->ScreenMsg->document()->toPlainText(), shown);
-        QCOMPARE(chat->MyMsg->text(), QString());
-    }
-    QVERIFY(ann.boxes.isEmpty() && bob.boxes.isEmpty());
 }
 
 void TstExchange::arrivalsEachGetOneBreak_data()
 {
     QTest::addColumn<QByteArrayList>("arrivals");
     QTest::addColumn<QString>("transcript");
-    QTest::newRow("one line") << QByteArrayList{"\r\nEve: hi"} << Greeting + "\r\n\r\nEve: hi";
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("one line") << QByteArrayList{"\r\nEve: hi"} << Greeting + "\r\n\r\nEve: hi"
+                              << "Welcome To Chat!\n\n\nEve: hi";
     QTest::newRow("two lines together") << QByteArrayList{"\r\nEve: a\r\nEve: b"}
-                                        << Greeting + "\r\n\r\nEve: a\r\nEve: b";
+                                        << Greeting + "\r\n\r\nEve: a\r\nEve: b"
+                                        << "Welcome To Chat!\n\n\nEve: a\nEve: b";
     QTest::newRow("a line split in two") << QByteArrayList{"\r\nEve: hel", "lo"}
-                                         << Greeting + "\r\n\r\nEve: hel\r\nlo";
+                                         << Greeting + "\r\n\r\nEve: hel\r\nlo"
+                                         << "Welcome To Chat!\n\n\nEve: hel\nlo";
     QTest::newRow("split inside the CR LF") << QByteArrayList{"\r\nEve: a\r", "\nEve: b"}
-                                            << Greeting + "\r\n\r\nEve: a\r\r\n\nEve: b";
+                                            << Greeting + "\r\n\r\nEve: a\r\r\n\nEve: b"
+                                            << "Welcome To Chat!\n\n\nEve: a\n\n\nEve: b";
     QTest::newRow("plain peer lines") << QByteArrayList{"hello from a plain peer\n"}
-                                      << Greeting + "\r\nhello from a plain peer\n";
+                                      << Greeting + "\r\nhello from a plain peer\n"
+                                      << "Welcome To Chat!\n\nhello from a plain peer\n";
+    // More than the view has room for: it must scroll to the last line.
+    QByteArrayList many;
+    QString transcript = Greeting, shown = QStringLiteral("Welcome To Chat!\n");
+    for (int i = 1; i <= 40; ++i) {
+        many << "\r\nEve: line " + QByteArray::number(i);
+        transcript += QStringLiteral("\r\n\r\nEve: line %1").arg(i);
+        shown += QStringLiteral("\n\nEve: line %1").arg(i);
+    }
+    QTest::newRow("forty arrivals") << many << transcript << shown;
 }
 
 void TstExchange::arrivalsEachGetOneBreak()
 {
     QFETCH(QByteArrayList, arrivals);
     QFETCH(QString, transcript);
+    QFETCH(QString, shown);
     RawPeer raw;
     QVERIFY(raw.start(QStringLiteral("Ann")));
     for (const QByteArray &bytes : arrivals)
         QVERIFY(raw.deliver(bytes));
     QCOMPARE(raw.chat->ScreenMsg->Text(), transcript);
-    QCOMPARE(raw.chat->ScreenMsg->document()->toPlainText(), TranscriptBox::viewText(transcript, false));
+    QCOMPARE(raw.chat->ScreenMsg->document()->toPlainText(), shown);
     QCOMPARE(raw.chat->InData, QString::fromUtf8(arrivals.last()));
+    // The end of the transcript, the newest line, is on screen.
+    TranscriptBox &box = *raw.chat->ScreenMsg;
+    QTextCursor end(box.document());
+    end.movePosition(QTextCursor::End);
+    QVERIFY2(box.viewport()->rect().contains(box.cursorRect(end)),
+             qPrintable(QStringLiteral("the end is at y %1, the view is %2 high").arg(box.cursorRect(end).y()).arg(box.viewport()->height())));
 }
 
 void TstExchange::multibyteSplitAtEveryPoint()
@@ -209,24 +183,35 @@ void TstExchange::multibyteSplitAtEveryPoint()
 void TstExchange::peerBytesShowAsText_data()
 {
     QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("shownLastLines");
     QTest::newRow("NUL and controls") << QByteArray("\r\nEve: a\0b\x07\x1b[2Jc", 16)
+                                      << QString::fromUtf16(u"\r\nEve: a\0b\a\x1b[2Jc", 16)
                                       << QStringLiteral("Eve: a\u2400b\u2407\u241b[2Jc");
-    QTest::newRow("markup") << QByteArray("\r\nEve: <b>x</b>&amp;<script>") << QStringLiteral("Eve: <b>x</b>&amp;<script>");
-    QTest::newRow("lone CR and LF") << QByteArray("one\rtwo\nthree") << QStringLiteral("one\ntwo\nthree");
+    QTest::newRow("markup") << QByteArray("\r\nEve: <b>x</b>&amp;<script>") << "\r\nEve: <b>x</b>&amp;<script>"
+                            << QStringLiteral("Eve: <b>x</b>&amp;<script>");
+    QTest::newRow("lone CR and LF") << QByteArray("one\rtwo\nthree") << "one\rtwo\nthree"
+                                    << QStringLiteral("one\ntwo\nthree");
+    // Each invalid byte, or the bytes of a form no decoder may accept, is one U+FFFD.
     QTest::newRow("invalid bytes") << QByteArray("\r\nEve: \xFF" "a\xC0\xAF" "b\xED\xA0\x80" "c")
+                                   << QStringLiteral("\r\nEve: \uFFFDa\uFFFD\uFFFDb\uFFFD\uFFFD\uFFFDc")
                                    << QStringLiteral("Eve: \uFFFDa\uFFFD\uFFFDb\uFFFD\uFFFD\uFFFDc");
+    // A byte order mark is text like any other, never dropped as a header.
+    QTest::newRow("byte order mark first") << QByteArray("\xEF\xBB\xBFhi") << QStringLiteral("\uFEFFhi")
+                                           << QStringLiteral("\n\uFEFFhi");
+    QTest::newRow("two byte order marks") << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBF") << QStringLiteral("\uFEFF\uFEFF")
+                                          << QStringLiteral("\n\uFEFF\uFEFF");
 }
 
 void TstExchange::peerBytesShowAsText()
 {
     QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
     QFETCH(QString, shownLastLines);
     RawPeer raw;
     QVERIFY(raw.start(QStringLiteral("Ann")));
     QVERIFY(raw.deliver(bytes));
-    // The exact text keeps every character; invalid bytes read as one-shot decoding reads them.
-    QCOMPARE(raw.chat->ScreenMsg->Text(), Greeting + "\r\n" + QString::fromUtf8(bytes));
+    QCOMPARE(raw.chat->ScreenMsg->Text(), Greeting + "\r\n" + text);
     QVERIFY(raw.chat->ScreenMsg->document()->toPlainText().endsWith(shownLastLines));
 }
 

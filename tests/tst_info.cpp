@@ -52,12 +52,12 @@ class TstInfo : public QObject
 
 private slots:
     void helpPagePrintedOnceInOrder();
-    void helpPageCountsThatAreEasyToGetWrong();
     void helpReshowsWithoutPrintingAgain();
     void helpSystemCloseUnloadsAndReloads();
     void helpSurvivesSetupHiding();
     void helpFromChatIsTheSameWindow();
     void aboutBlockLinesAndPositions();
+    void aboutContactLabelsDoNotTouch();
     void aboutPicture();
     void aboutReshowAndSystemClose();
     void okAnswersEnterAndEscape_data();
@@ -77,15 +77,6 @@ void TstInfo::helpPagePrintedOnceInOrder()
     // The page ends above the OK button.
     QCOMPARE(help.currentY(), 2925);
     QVERIFY(help.currentY() <= 3240);
-}
-
-void TstInfo::helpPageCountsThatAreEasyToGetWrong()
-{
-    QCOMPARE(HelpPage[2].count(u'~'), 19);
-    QVERIFY(HelpPage[3].contains(QStringLiteral("95/98      run")));
-    QCOMPARE(HelpPage[6].size(), 48);
-    QCOMPARE(HelpPage[11].size(), 48);
-    QVERIFY(HelpPage[8].contains(QStringLiteral("Number.   Default")));
 }
 
 void TstInfo::helpReshowsWithoutPrintingAgain()
@@ -167,6 +158,26 @@ void TstInfo::aboutBlockLinesAndPositions()
     const QFontMetrics metrics(about.client()->font());
     for (int i = 0; i < 11; ++i)
         QVERIFY2(metrics.horizontalAdvance(lines[i].text) <= about.Image1->x(), qPrintable(lines[i].text));
+}
+
+void TstInfo::aboutContactLabelsDoNotTouch()
+{
+    TestProgram program;
+    FormAbout &about = program->form<FormAbout>();
+    about.Show(); // the inked pixels of the contact lines, purple above blue, below the picture
+    const QImage image = about.client()->grab().toImage();
+    QRect purple, blue; // the ink of each line
+    for (int y = about.Image1->geometry().bottom() + 1; y < image.height(); ++y) {
+        for (int x = 0; x < about.Command1->x(); ++x) {
+            if (const QColor c = image.pixelColor(x, y);
+                c.red() > 110 && c.blue() > 110 && c.green() < 90 && qAbs(c.red() - c.blue()) < 40)
+                purple |= QRect(x, y, 1, 1);
+            else if (c.blue() > 150 && c.red() < 90 && c.green() < 90)
+                blue |= QRect(x, y, 1, 1);
+        }
+    }
+    QVERIFY(!purple.isEmpty() && !blue.isEmpty());
+    QVERIFY2(!purple.adjusted(-1, -1, 1, 1).intersects(blue), qPrintable(QString::number(blue.top() - purple.bottom())));
 }
 
 void TstInfo::aboutPicture()

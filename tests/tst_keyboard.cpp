@@ -12,9 +12,6 @@
 #include "setup/formsetup.h"
 
 #include <QApplication>
-#include <QClipboard>
-#include <QScrollBar>
-#include <QStyleOptionButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -23,14 +20,6 @@
 #include <QtTest>
 
 namespace {
-
-const QString Greeting = QStringLiteral("Welcome To Chat!\r\n");
-
-void activate(QWidget &window)
-{
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-}
 
 QString focusName()
 {
@@ -119,8 +108,6 @@ private slots:
     void chatTabOrder_data();
     void chatTabOrder();
     void conversationFromTheKeyboard();
-    void readingTheTranscriptFromTheInputBox();
-    void reconnectShowsWhereTheFocusIs();
     void menusByAccessKeys_data();
     void menusByAccessKeys();
 };
@@ -231,75 +218,6 @@ void TstKeyboard::conversationFromTheKeyboard()
     QCOMPARE(focusName(), QStringLiteral("MyMsg"));
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("typed on"));
     QCOMPARE(chat.MyMsg->text(), QStringLiteral("typed on"));
-}
-
-void TstKeyboard::readingTheTranscriptFromTheInputBox()
-{
-    Conversation c;
-    c.start();
-    if (QTest::currentTestFailed())
-        return;
-    FormChat &chat = c.clientChat();
-    activate(chat);
-    QTRY_COMPARE(focusName(), QStringLiteral("MyMsg"));
-    for (int i = 1; i <= 100; ++i)
-        chat.ScreenMsg->appendText(QStringLiteral("\r\nline %1").arg(i));
-    chat.ScreenMsg->setSelStart(chat.ScreenMsg->Text().size());
-    QTest::keyClicks(chat.MyMsg, QStringLiteral("draft"));
-    QScrollBar *bar = chat.ScreenMsg->verticalScrollBar();
-    const int end = bar->maximum();
-    QVERIFY(end > 2 * bar->pageStep());
-
-    // Each key moves the transcript and leaves the input box as it was.
-    const QList<std::pair<QKeyCombination, int>> moves = {
-        {Qt::Key_PageUp, end - bar->pageStep()},
-        {Qt::Key_PageUp, end - 2 * bar->pageStep()},
-        {Qt::Key_PageDown, end - bar->pageStep()},
-        {Qt::ControlModifier | Qt::Key_Home, 0},
-        {Qt::ControlModifier | Qt::Key_End, end},
-    };
-    for (const auto &[key, value] : moves) {
-        QTest::keyClick(chat.MyMsg, key.key(), key.keyboardModifiers());
-        QCOMPARE(bar->value(), value);
-        QCOMPARE(chat.MyMsg->text(), QStringLiteral("draft"));
-        QCOMPARE(chat.MyMsg->cursorPosition(), 5);
-        QCOMPARE(focusName(), QStringLiteral("MyMsg"));
-    }
-
-    // Ctrl+C copies what is selected in the transcript, lines broken by
-    // "\n", unless text is selected in the input box.
-    QTextCursor selection(chat.ScreenMsg->document());
-    const int from = int(chat.ScreenMsg->viewPosition(chat.ScreenMsg->Text().indexOf(QStringLiteral("line 7"))));
-    selection.setPosition(from);
-    selection.setPosition(from + 13, QTextCursor::KeepAnchor);
-    chat.ScreenMsg->setTextCursor(selection);
-    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
-    QTest::keySequence(chat.MyMsg, QKeySequence::Copy);
-    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("line 7\nline 8"));
-    chat.MyMsg->setSelection(0, 3);
-    QTest::keySequence(chat.MyMsg, QKeySequence::Copy);
-    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("dra"));
-    QCOMPARE(focusName(), QStringLiteral("MyMsg"));
-}
-
-void TstKeyboard::reconnectShowsWhereTheFocusIs()
-{
-    Conversation c;
-    c.start(); // ends with Connect pressed by Space in the client's setup window
-    if (QTest::currentTestFailed())
-        return;
-    FormSetup &setup = c.client->form<FormSetup>();
-    activate(c.clientChat());
-    QTRY_COMPARE(focusName(), QStringLiteral("MyMsg"));
-    QTest::keyClick(c.clientChat().MyMsg, Qt::Key_R, Qt::ControlModifier);
-    QTRY_VERIFY(setup.isVisible());
-    activate(setup);
-    QTRY_COMPARE(focusName(), QStringLiteral("Command1"));
-    // The button is drawn with its focus mark, as after a Tab.
-    QStyleOptionButton option;
-    option.initFrom(setup.Command1);
-    QVERIFY(option.state & QStyle::State_HasFocus);
-    QVERIFY(option.state & QStyle::State_KeyboardFocusChange);
 }
 
 void TstKeyboard::menusByAccessKeys_data()

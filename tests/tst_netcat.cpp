@@ -16,8 +16,6 @@
 
 namespace {
 
-const QString Greeting = QStringLiteral("Welcome To Chat!\r\n");
-
 enum class Ending { StdinClosed, Killed };
 
 QString netcat()

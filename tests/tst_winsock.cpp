@@ -5,6 +5,7 @@
 #include "platform/net/winsock.h"
 #include "support/testing.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -53,7 +54,7 @@ void open(Conversation &c, bool accepted)
             endpoint->Close();
             endpoint->Accept(id);
         });
-        endpoint->setLocalPort(0);
+        endpoint->setLocalPort(freeLowPort());
         endpoint->Listen();
         c.peer = std::make_unique<QTcpSocket>();
         c.peer->connectToHost(QHostAddress::LocalHost, quint16(endpoint->LocalPort()));
@@ -80,14 +81,6 @@ void open(Conversation &c, bool accepted)
         if (QTest::currentTestFailed()) \
             return; \
     } while (false)
-
-// A port that nobody listens on right now.
-quint16 closedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 
 // Text whose UTF-8 form is `bytes` long or a little more, with characters of
 // every width, so chunk edges fall inside characters.
@@ -122,13 +115,14 @@ private slots:
     void peerThatSpeaksAndLeavesAtOnceIsHeardOut();
     void failedConnectIsReported_data();
     void failedConnectIsReported();
+    void readChunkFollowsTheReceiver();
 };
 
 void TstWinsock::listeningRaisesOneRequestPerPeer()
 {
     Winsock endpoint;
     QSignalSpy requests(&endpoint, &Winsock::connectionRequest);
-    endpoint.setLocalPort(0);
+    endpoint.setLocalPort(freeLowPort());
     endpoint.Listen();
     const auto port = quint16(endpoint.LocalPort());
     QVERIFY(port > 0);
@@ -210,6 +204,8 @@ void TstWinsock::closeLetsThePeerSeeTheEnd_data()
     QTest::newRow("connected, nothing queued") << false << qsizetype(0);
     QTest::newRow("accepted, 2 MB queued") << true << qsizetype(2 << 20);
     QTest::newRow("connected, 2 MB queued") << false << qsizetype(2 << 20);
+    // More than the system buffers: the rest goes out after Close returns.
+    QTest::newRow("accepted, 32 MB queued") << true << qsizetype(32 << 20);
 }
 
 void TstWinsock::closeLetsThePeerSeeTheEnd()
@@ -226,7 +222,7 @@ void TstWinsock::closeLetsThePeerSeeTheEnd()
         c.endpoint->SendData(text);
     c.endpoint->Close();
     QCOMPARE(c.endpoint->State(), platform::SocketState::Closed);
-    QTRY_COMPARE_WITH_TIMEOUT(gone.count(), 1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(gone.count(), 1, 10000);
     got += c.peer->readAll();
     // What was queued before Close still arrives, whole.
     QCOMPARE(got.size(), text.toUtf8().size());
@@ -271,7 +267,7 @@ void TstWinsock::peerGoingRaisesClosedOnceAfterItsData()
     } else {
         c.peer->disconnectFromHost();
     }
-    QTRY_COMPARE_WITH_TIMEOUT(c.closedCount, 1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(c.closedCount, 1, 10000);
     QCOMPARE(c.receivedAtClose, text.size());
     QVERIFY(c.received == text);
     QVERIFY(c.endpoint->State() != platform::SocketState::Connected);
@@ -329,7 +325,7 @@ void TstWinsock::sendDataPutsExactlyTheUtf8OnTheWire()
             expected += text.toUtf8();
         }
         QByteArray got;
-        QTRY_VERIFY_WITH_TIMEOUT((got += c.peer->readAll()).size() >= expected.size(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT((got += c.peer->readAll()).size() >= expected.size(), 10000);
         // Anything extra would already be here: the endpoint wrote it in one go.
         c.endpoint->Close();
         QTRY_COMPARE(c.peer->state(), QAbstractSocket::UnconnectedState);
@@ -447,7 +443,7 @@ void TstWinsock::failedConnectIsReported()
     endpoint.Close(); // on a closed endpoint: nothing happens
     QCOMPARE(endpoint.State(), platform::SocketState::Closed);
     endpoint.setRemoteHost(host);
-    endpoint.setRemotePort(closedPort());
+    endpoint.setRemotePort(freeLowPort());
     endpoint.Connect();
     QTRY_COMPARE(failed.count(), 1);
     QCOMPARE(failed.at(0).at(0).toInt(), number);
@@ -462,6 +458,38 @@ void TstWinsock::failedConnectIsReported()
     endpoint.setLocalPort(0);
     endpoint.Listen();
     QCOMPARE(endpoint.State(), platform::SocketState::Listening);
+}
+
+void TstWinsock::readChunkFollowsTheReceiver()
+{
+    // A receiver that takes 25 ms per arrival is given ever smaller arrivals,
+    // down to 8 KiB, so the window gets its turn between them; once it is
+    // quick again they grow back to 256 KiB, so a flood is read in few passes.
+    Conversation c;
+    OPEN_OR_RETURN(c, true);
+    QList<qint32> sizes;
+    connect(c.endpoint.get(), &Winsock::dataArrival, this, [&](qint32 bytes) {
+        sizes << bytes;
+        if (sizes.size() <= 6) {
+            QElapsedTimer busy;
+            busy.start();
+            while (busy.elapsed() < 25) {
+            }
+        }
+    });
+    const QByteArray flood(6 << 20, 'x');
+    c.peer->write(flood);
+    QTRY_COMPARE_WITH_TIMEOUT(c.received.size(), flood.size(), 10000);
+    QVERIFY2(sizes.size() > 12, qPrintable(QString::number(sizes.size())));
+    const auto text = [](const QList<qint32> &list) {
+        QStringList numbers;
+        for (qint32 n : list)
+            numbers << QString::number(n);
+        return numbers.join(u' ');
+    };
+    QCOMPARE(text(sizes.sliced(3, 3)), QStringLiteral("8192 8192 8192"));
+    QCOMPARE(*std::max_element(sizes.cbegin(), sizes.cend()), 262144);
+    QVERIFY2(std::count(sizes.cbegin(), sizes.cend(), 262144) >= 10, qPrintable(text(sizes)));
 }
 
 QTEST_GUILESS_MAIN(TstWinsock)

@@ -1,5 +1,10 @@
 // Takes pictures of the four windows in a real conversation between two
-// copies on this computer, for the README. Usage: zaq_screenshots OUTDIR
+// copies on this computer, for the README: each window as the screen shows
+// it, with the title bar and borders of the window manager that frames it.
+// Usage: zaq_screenshots OUTDIR
+//        zaq_screenshots --show    shows the setup and help windows for 20 s, for
+//                                  a desktop whose pictures only the compositor
+//                                  can take (Wayland)
 
 #include "chat/formchat.h"
 #include "info/formabout.h"
@@ -7,6 +12,7 @@
 #include "platform/ui/fonts.h"
 #include "platform/core/program.h"
 #include "platform/ui/transcriptbox.h"
+#include "platform/ui/windowsystem.h"
 #include "setup/formsetup.h"
 
 #include <QApplication>
@@ -16,7 +22,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QWindow>
 #include <QTcpServer>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -42,10 +51,19 @@ quint16 freePort()
 
 bool save(QWidget &window, const QDir &dir, const char *name)
 {
+    // On the screen, on top, framed by the window manager, painted and flushed.
+    window.raise();
+    window.activateWindow();
+    waitFor([&] { return window.windowHandle() && window.windowHandle()->isExposed() && window.isActiveWindow(); });
+    waitFor([&] { return window.frameGeometry() != window.geometry(); }, 2000);
     window.repaint();
-    QCoreApplication::processEvents();
+    QDeadlineTimer settle(300);
+    while (!settle.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    const QRect frame = window.frameGeometry();
+    const QPixmap shot = window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     const QString path = dir.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
-    const bool ok = window.grab().save(path);
+    const bool ok = !shot.isNull() && shot.save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
     return ok;
 }
@@ -68,11 +86,21 @@ void send(FormChat &chat, const QString &text)
 
 int main(int argc, char *argv[])
 {
+    platform::choosePreferredWindowSystem(); // as the program does
     QApplication app(argc, argv);
     platform::installFontSubstitutes();
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTDIR\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUTDIR | --show\n", argv[0]);
         return 2;
+    }
+    if (QByteArray(argv[1]) == "--show") {
+        platform::Program program;
+        FormSetup &setup = program.form<FormSetup>();
+        setup.Show();
+        fill(setup, QStringLiteral("127.0.0.1"), 5001, QStringLiteral("Ann"), false);
+        setup.mnuH->trigger();
+        QTimer::singleShot(20000, &app, &QCoreApplication::quit);
+        return QApplication::exec();
     }
     QDir out(QString::fromLocal8Bit(argv[1]));
     out.mkpath(QStringLiteral("."));

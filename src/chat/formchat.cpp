@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 
@@ -36,7 +37,7 @@ FormChat::FormChat(Program &program) : Form(program)
     setClientSize(5355, 4830);
     setIconFromResources();
     QWidget *area = client();
-    setColors(area, std::nullopt, QColor(192, 192, 192));
+    setWindowBackColor(area, QColor(192, 192, 192));
 
     Command1 = place(makeButton(area, QStringLiteral("Command1"), tr("Send")), 4200, 4200, 975, 495);
     Command1->setToolTip(tr("Press On This Key To Send Your Message"));
@@ -52,6 +53,7 @@ FormChat::FormChat(Program &program) : Form(program)
     Label1 = place(makeLabel(area, QStringLiteral("Label1"), tr("Your Message:")), 0, 3840, 1590, 315);
     Label1->setFont(makeFont(QStringLiteral("Comic Sans MS"), 11.25, true));
     setColors(Label1, QColor(192, 0, 192));
+    sizeToText(Label1);
 
     ScreenMsg = place(new TranscriptBox(area), 120, 720, 5055, 3135);
     ScreenMsg->setObjectName(QStringLiteral("ScreenMsg"));
@@ -103,6 +105,7 @@ FormChat::FormChat(Program &program) : Form(program)
     wire(Winsock, &platform::Winsock::dataArrival, &FormChat::Winsock_DataArrival);
     wire(Winsock, &platform::Winsock::closed, &FormChat::Winsock_Close);
     wire(Winsock, &platform::Winsock::errorOccurred, &FormChat::Winsock_Error);
+    wire(Winsock, &platform::Winsock::undelivered, &FormChat::Winsock_Undelivered);
     wire(mnuCR, &QAction::triggered, &FormChat::mnuCR_Click);
     wire(mnuCD, &QAction::triggered, &FormChat::mnuCD_Click);
     wire(mnuCE, &QAction::triggered, &FormChat::mnuCE_Click);
@@ -156,6 +159,18 @@ void FormChat::Winsock_Error(qint32 number, const QString &)
                      ErrorText::connectFailure(number, Winsock->RemoteHost().trimmed(), Winsock->RemotePort()));
 }
 
+void FormChat::Winsock_Undelivered(qint64 characters, qint32 lines)
+{
+    // The conversation is over and the other computer never confirmed the
+    // end of what was sent: say how much, once.
+    const QString count = characters == 1 ? tr("1 character") : tr("%1 characters").arg(QLocale().toString(characters));
+    const QString prompt = lines == 1 ? tr("The last %1 of your last line may not have arrived.").arg(count)
+                                      : tr("The last %1 of your last %2 lines may not have arrived.").arg(count).arg(lines);
+    program().MsgBox(prompt, MsgBoxStyle::Exclamation, tr("Not Delivered!"),
+                     tr("The connection ended before the other computer confirmed them. Ask the other person "
+                        "where your text stops, and send the rest again in a new conversation."));
+}
+
 void FormChat::Command1_Click()
 {
     const QString userName = program().form<FormSetup>().UserName->text();
@@ -172,6 +187,7 @@ void FormChat::Winsock_DataArrival(qint32)
     ScreenMsg->appendText(CrLf + InData);
     ScreenMsg->setSelStart(ScreenMsg->Text().size());
     announcer_->announceLines(InData);
+    Alert();
 }
 
 void FormChat::mnuCR_Click()

@@ -22,6 +22,10 @@ FormAbout::FormAbout(Program &program)
     Label1 = place(makeLabel(area, QStringLiteral("Label1"), tr("ZAQ CHAT 1.0")), 480, 3360, 2535, 375);
     Label1->setFont(makeFont(QStringLiteral("Comic Sans MS"), 14.25, true));
     setColors(Label1, QColor(0, 0, 255));
+    // Text from the top of each box: centred in their overlapping boxes, the
+    // two contact lines would touch.
+    Label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     // The picture is built into the program and stretched to its box.
     Image1 = place(makeLabel(area, QStringLiteral("Image1"), QString()), 2400, 120, 2040, 1980);

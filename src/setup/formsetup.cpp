@@ -3,6 +3,7 @@
 #include "chat/errortext.h"
 #include "chat/formchat.h"
 #include "info/formhelp.h"
+#include "platform/net/typedhost.h"
 #include "platform/net/winsock.h"
 #include "platform/ui/accessibility.h"
 #include "platform/ui/colors.h"
@@ -79,8 +80,10 @@ FormSetup::FormSetup(Program &program) : Form(program)
     Label4 = place(makeLabel(area, QStringLiteral("Label4"), tr("Welcome To ZAQ Chat !!!")), 1410, 360, 3555, 405);
     Label4->setFont(makeFont(QStringLiteral("Comic Sans MS"), 14.25, true));
     setColors(Label4, Magenta);
-    for (QLabel *label : {Label1, Label2, Label3, Label4})
+    for (QLabel *label : {Label1, Label2, Label3, Label4}) {
         label->setAlignment(Qt::AlignCenter);
+        sizeToText(label);
+    }
 
     Command1 = place(makeButton(area, QStringLiteral("Command1"), tr("Connect")), 3000, 3120, 1575, 615);
     Command1->setFont(makeFont(QStringLiteral("Comic Sans MS"), 14.25));
@@ -115,6 +118,15 @@ void FormSetup::Command1_Click()
     FieldsOk = true;
     if (RemIP->text() == QString()) {
         program().MsgBox(tr("Fill -> Remote IP"), MsgBoxStyle::Exclamation, tr("Missed!"));
+        FieldsOk = false;
+    }
+    if (Option2->isChecked() && readTypedHost(RemIP->text()).kind == TypedHost::Unusable) {
+        // A number in another form than four decimals would reach some other computer.
+        program().MsgBox(tr("\"%1\" is not a computer address.").arg(RemIP->text()), MsgBoxStyle::Exclamation,
+                         tr("Wrong Address!"),
+                         tr("Type four numbers from 0 to 255 with dots between them (for example "
+                            "192.168.1.20), an IPv6 address (for example ::1 or [::1]) or the "
+                            "computer's name, then press Connect again."));
         FieldsOk = false;
     }
     if (PortNum->text() == QString()) {

@@ -21,7 +21,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from check_atspi import free_low_port_listener  # noqa: E402
+from atspi_client import free_low_port_listener  # noqa: E402
 from session import Session, SessionError, fail, need  # noqa: E402
 
 WAIT = 20
@@ -176,7 +176,7 @@ class OrcaConversation:
                     continue
             return None
 
-        app = self.wait_for("the program on the accessibility bus", application)
+        self.wait_for("the program on the accessibility bus", application)
         setup = self.wait_for("the setup window", lambda: find(application(), Role.FRAME, "ZAQ CHAT -Setup-"))
         self.wait_for("Orca to read the setup window", lambda: any("Setup" in s for s in self.spoken(start)))
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // Raw peers for the hardening tests: a chat window listening or connecting on
-// a port of the system's choosing, what each arrival brought, and the socket
+// a port of its own, what each arrival brought, and the socket
 // details a hostile or lost peer is made of.
 
 #include "chat/formchat.h"
@@ -23,8 +23,6 @@
 #endif
 
 namespace peers {
-
-inline const QString Greeting = QStringLiteral("Welcome To Chat!\r\n");
 
 // Every arrival's text, in order, read right after the window took it.
 struct Arrivals
@@ -52,7 +50,9 @@ inline quint16 listenOnAnyPort(TestProgram &program)
 {
     program->form<FormSetup>().UserName->setText(QStringLiteral("Srv"));
     FormChat &chat = program->form<FormChat>();
-    chat.Winsock->setLocalPort(0);
+    // A locked port, so a check that nobody listens there any more cannot
+    // meet another test's listener.
+    chat.Winsock->setLocalPort(freeLowPort());
     chat.Winsock->Listen();
     chat.Status->setText(QStringLiteral("Listening..."));
     return static_cast<quint16>(chat.Winsock->LocalPort());

@@ -1,8 +1,12 @@
 #include "support/testing.h"
 
+#include "chat/formchat.h"
 #include "platform/ui/fonts.h"
 #include "setup/formsetup.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -12,7 +16,11 @@
 #include <QTest>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 TestProgram::TestProgram() : program_(std::make_unique<platform::Program>())
@@ -24,10 +32,41 @@ TestProgram::TestProgram() : program_(std::make_unique<platform::Program>())
 
 TestProgram::~TestProgram() = default;
 
+namespace {
+
+// Takes the port's lock file for the rest of this process, or says it is taken.
+bool lockPort(quint16 port)
+{
+#ifdef Q_OS_UNIX
+    // Shared by every user, like the temporary folder itself.
+    const QByteArray folder = QDir::temp().filePath(QStringLiteral("zaqchat-test-ports")).toLocal8Bit();
+    if (::mkdir(folder.constData(), 01777) == 0)
+        ::chmod(folder.constData(), 01777);
+    const QByteArray path = folder + "/" + QByteArray::number(port);
+    const int fd = ::open(path.constData(), O_RDONLY | O_CREAT | O_CLOEXEC, 0444);
+    if (fd < 0)
+        return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    return true; // the descriptor stays open: the lock goes when the process does
+#else
+    Q_UNUSED(port);
+    return true;
+#endif
+}
+
+} // namespace
+
 quint16 freeLowPort()
 {
-    for (int attempt = 0; attempt < 200; ++attempt) {
-        const auto port = static_cast<quint16>(QRandomGenerator::global()->bounded(2000, 9999));
+    // Below the range the system picks outgoing ports from, so only a program
+    // that asks for this very port could take it.
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        const auto port = static_cast<quint16>(QRandomGenerator::global()->bounded(2000, 10000));
+        if (!lockPort(port))
+            continue;
         QTcpServer probe;
         if (probe.listen(QHostAddress::Any, port))
             return port;
@@ -67,6 +106,24 @@ void connectFromSetup(platform::Program &program, const QString &ip, quint16 por
     setup.Show();
     fillSetup(setup, ip, QString::number(port), name, client);
     QTest::mouseClick(setup.Command1, Qt::LeftButton);
+}
+
+void activate(QWidget &window)
+{
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+}
+
+void say(FormChat &chat, const QString &message)
+{
+    chat.MyMsg->setFocus();
+    if (message.size() <= 200) {
+        typeText(chat.MyMsg, message);
+    } else {
+        QApplication::clipboard()->setText(message);
+        QTest::keyClick(chat.MyMsg, Qt::Key_V, Qt::ControlModifier);
+    }
+    QTest::mouseClick(chat.Command1, Qt::LeftButton);
 }
 
 void resetOnClose(QTcpSocket *socket)

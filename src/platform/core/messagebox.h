@@ -2,6 +2,10 @@
 
 #include <QString>
 
+#include <functional>
+
+class QWidget;
+
 namespace platform {
 
 // The icon of a message box, which tells how serious it is: a failure the
@@ -21,12 +25,17 @@ public:
                       const QString &detail) = 0;
 };
 
-// The real one: a modal QMessageBox with one OK button.
+// The real one: a modal QMessageBox with one OK button, transient for and
+// centred over the window `owner` names (none: a box of its own).
 class QtMessageBoxService : public MessageBoxService
 {
 public:
+    explicit QtMessageBoxService(std::function<QWidget *()> owner = {}) : owner_(std::move(owner)) {}
     void show(const QString &prompt, int style, const QString &title,
               const QString &detail) override;
+
+private:
+    std::function<QWidget *()> owner_;
 };
 
 } // namespace platform

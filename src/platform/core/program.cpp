@@ -2,10 +2,12 @@
 
 #include "platform/ui/form.h"
 
+#include <QApplication>
+
 namespace platform {
 
 Program::Program(QObject *parent)
-    : QObject(parent), boxes_(std::make_unique<QtMessageBoxService>())
+    : QObject(parent), boxes_(std::make_unique<QtMessageBoxService>([this] { return boxOwner(); }))
 {
 }
 
@@ -80,6 +82,32 @@ void Program::run(const std::function<void()> &handler)
     } catch (const std::exception &e) {
         reportUnhandled(Error(err::Unexpected, Operation::Other, QString::fromLocal8Bit(e.what())));
     }
+}
+
+void Program::run(QWidget *window, const std::function<void()> &handler)
+{
+    const QPointer<QWidget> outer = handlerWindow_;
+    handlerWindow_ = window;
+    run(handler);
+    handlerWindow_ = outer;
+}
+
+QWidget *Program::boxOwner() const
+{
+    // The window whose handler raised the box, else the active one, else any
+    // window on the screen; never a minimised one, which would hide the box.
+    const auto onScreen = [](const QWidget *w) {
+        return w && w->isVisible() && !(w->windowState() & Qt::WindowMinimized);
+    };
+    if (onScreen(handlerWindow_))
+        return handlerWindow_;
+    QWidget *active = QApplication::activeWindow();
+    QWidget *fallback = nullptr;
+    for (const auto &[key, form] : forms_) {
+        if (onScreen(form) && (form == active || !fallback))
+            fallback = form;
+    }
+    return fallback;
 }
 
 void Program::reportUnhandled(const Error &error)

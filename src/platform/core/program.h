@@ -71,6 +71,8 @@ public:
     // Runs one handler inside the error boundary: an Error ends the handler
     // and is shown to the user, after which the program goes on.
     void run(const std::function<void()> &handler);
+    // The same for a handler of one window: its message boxes stand over it.
+    void run(QWidget *window, const std::function<void()> &handler);
 
     // Called by a window that the system closed and that unloads itself.
     void forget(Form *form);
@@ -82,11 +84,13 @@ private:
     Form *find(std::type_index key) const;
     void adopt(std::type_index key, Form *form);
     void reportUnhandled(const Error &error);
+    QWidget *boxOwner() const;
 
     std::map<std::type_index, QPointer<Form>> forms_;
     std::unique_ptr<MessageBoxService> boxes_;
     std::function<void()> endAction_;
     ErrorWording wording_;
+    QPointer<QWidget> handlerWindow_; // the window whose handler runs now
     bool ended_ = false;
 };
 

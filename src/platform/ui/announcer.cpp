@@ -34,6 +34,9 @@ bool Announcer::eventFilter(QObject *, QEvent *event)
     // reader has announced the window that comes up, then follows it.
     if ((event->type() == QEvent::Show || event->type() == QEvent::WindowActivate) && !pending_.isEmpty())
         quiet_.start();
+    // What was not said before the window went away is old news when it comes back.
+    if (event->type() == QEvent::Hide && !event->spontaneous()) // hidden by the program, not minimized
+        pending_.clear();
     return false;
 }
 

@@ -21,4 +21,12 @@ void setColors(QWidget *control, std::optional<QColor> text, std::optional<QColo
     control->setPalette(palette);
 }
 
+void setWindowBackColor(QWidget *area, const QColor &back)
+{
+    QPalette palette = area->palette();
+    palette.setColor(QPalette::Window, back);
+    area->setPalette(palette);
+    area->setAutoFillBackground(true);
+}
+
 } // namespace platform

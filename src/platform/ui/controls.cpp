@@ -1,8 +1,12 @@
 #include "platform/ui/controls.h"
 
+#include "platform/ui/characterlimit.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <algorithm>
 
 namespace platform {
 
@@ -14,12 +18,29 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption)
     return label;
 }
 
+void sizeToText(QLabel *label)
+{
+    const QFontMetrics metrics(label->font());
+    const QString text = label->text();
+    // The inked extent as well as the advance: bold and italic glyphs may
+    // reach past their advance.
+    const QRect ink = metrics.tightBoundingRect(text);
+    const int width = std::max(metrics.horizontalAdvance(text), ink.right() + 1) - std::min(0, ink.left());
+    QRect fitted(0, 0, width + 2 * label->margin(), metrics.height() + 2 * label->margin());
+    fitted.moveCenter(label->geometry().center());
+    fitted.moveLeft(std::max(0, fitted.left()));
+    label->setGeometry(fitted);
+}
+
 QLineEdit *makeTextBox(QWidget *parent, const QString &name, int maxLength)
 {
     auto *box = new QLineEdit(parent);
     box->setObjectName(name);
-    if (maxLength > 0)
-        box->setMaxLength(maxLength);
+    if (maxLength > 0) {
+        // Room for a pair in every place; the limit itself counts characters.
+        box->setMaxLength(2 * maxLength);
+        box->setValidator(new CharacterLimit(maxLength, box));
+    }
     return box;
 }
 

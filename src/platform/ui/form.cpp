@@ -3,7 +3,10 @@
 #include "platform/ui/accessiblefactory.h"
 #include "platform/ui/fonts.h"
 
+#include "platform/ui/desktop.h"
+
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QIcon>
@@ -11,11 +14,13 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace platform {
 
 Form::Form(Program &program, Border border)
-    : QWidget(nullptr), program_(program), surface_(new Surface(this)), layout_(new QVBoxLayout(this))
+    : QWidget(nullptr), program_(program), surface_(new Surface(this)), layout_(new QVBoxLayout(this)),
+      border_(border)
 {
     installAccessibleFactory();
     Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -79,9 +84,11 @@ QAction *Form::addSeparator(QMenu *menu, const QString &name)
 
 void Form::setIconFromResources()
 {
+    // Every size, so title bars, task bars and switchers of any scale find a
+    // sharp one instead of stretching a small one.
     QIcon icon;
-    icon.addFile(QStringLiteral(":/icon/zaqchat-16.png"), QSize(16, 16));
-    icon.addFile(QStringLiteral(":/icon/zaqchat-32.png"), QSize(32, 32));
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icon/zaqchat-%1.png").arg(size), QSize(size, size));
     setWindowIcon(icon);
 }
 
@@ -100,17 +107,17 @@ void Form::setTabOrder(const QList<QWidget *> &controls)
 void Form::Show()
 {
     const bool again = shownBefore_;
+    // A tool window (help, about) keeps out of the task bar.
+    if (border_ == Border::FixedToolWindow)
+        keepOutOfTaskBar(this);
     if (!shownBefore_) {
         shownBefore_ = true;
         adjustSize();
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-            const QRect area = screen->availableGeometry();
-            QRect frame = frameGeometry();
-            if (frame.width() < width() || frame.height() < height())
-                frame = QRect(QPoint(), size());
-            move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
-        }
+        if (const QScreen *screen = QGuiApplication::primaryScreen())
+            centreFrame(this, screen->availableGeometry());
     }
+    if (windowState() & Qt::WindowMinimized)
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
@@ -118,6 +125,22 @@ void Form::Show()
     // is, as after a Tab: its user is at the keyboard or has lost the place.
     if (again)
         setAttribute(Qt::WA_KeyboardFocusChange);
+}
+
+void Form::Alert()
+{
+    if (isActiveWindow())
+        return;
+    QApplication::alert(this);
+    setUrgencyHint(this, true);
+}
+
+void Form::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    // The user has come to the window: the call for attention has done its work.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        setUrgencyHint(this, false);
 }
 
 void Form::showEvent(QShowEvent *event)

@@ -31,10 +31,13 @@ public:
     QString Caption() const { return windowTitle(); }
     void setCaption(const QString &caption) { setWindowTitle(caption); }
 
-    // Makes the window visible, modeless and without an owner; centred the
-    // first time.
+    // Makes the window visible, modeless and without an owner, restored if
+    // it was minimised, raised and active; its frame centred the first time.
     void Show();
     void Hide() { hide(); }
+    // Asks the desktop to draw the user's attention to the window (its
+    // urgency hint, a flashing task-bar button) unless it is active.
+    void Alert();
 
     // Writes one line at the print position and moves it to the next line.
     void Print(const QString &text) { surface_->print(text); }
@@ -75,19 +78,22 @@ protected:
     {
         F *self = static_cast<F *>(this);
         QObject::connect(sender, signal, this, [self, handler](Args... args) {
-            self->program().run([&] { (self->*handler)(args...); });
+            self->program().run(self, [&] { (self->*handler)(args...); });
         });
     }
 
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
+
     Program &program_;
     Surface *surface_;
     QVBoxLayout *layout_;
     QMenuBar *menuBar_ = nullptr;
     QList<QWidget *> tabOrder_;
+    Border border_;
     bool shownBefore_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "platform/ui/transcriptbox.h"
 
+#include "platform/ui/devicepixels.h"
 #include "platform/ui/transcriptview.h"
 
 #include <QScrollBar>
@@ -33,6 +34,14 @@ TranscriptBox::TranscriptBox(QWidget *parent) : QPlainTextEdit(parent)
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The frame whole at fractional scales, with the text box's own colour
+    // (not the window's) in any sliver between the frame and the view.
+    // The view ends a pixel short of the bottom edge, which it would cover
+    // when it repaints alone.
+    new FrameOnTop(this);
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+    setViewportMargins(0, 0, 0, 1);
 }
 
 QString TranscriptBox::viewText(const QString &text, bool afterCarriageReturn)
@@ -127,8 +136,8 @@ void TranscriptBox::trimToBound(qsizetype incoming)
     const qsizetype lineEnd = text_.indexOf(u'\n', cut - 1);
     if (lineEnd >= 0 && lineEnd + 1 < text_.size() && lineEnd + 1 <= total - keep / 2) {
         cut = lineEnd + 1; // whole lines, unless the line is huge
-    } else if (text_[cut - 1] == u'\r' || text_[cut - 1].isHighSurrogate()) {
-        ++cut; // never between the halves of a pair
+    } else if ((text_[cut - 1] == u'\r' && text_[cut] == u'\n') || text_[cut - 1].isHighSurrogate()) {
+        ++cut; // never between the halves of a pair (a lone CR is a break of its own)
     }
     const qsizetype viewCut = viewPosition(cut);
     const auto droppedCuts = std::upper_bound(cuts_.cbegin(), cuts_.cend(), trimmed_ + cut) - cuts_.cbegin();

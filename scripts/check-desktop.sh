@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Runs the program on real desktops and checks it from outside:
+#   1. an Xvfb X server with the openbox window manager: check-desktop.py drives
+#      the program through XTEST and reads window properties, frames and pixels
+#      from the X server;
+#   2. weston's headless Wayland compositor: a conversation with a loopback peer
+#      on Qt's Wayland client, ended by Exit with status 0; and the same again
+#      where weston also offers XWayland, which the program then picks.
+# Usage: scripts/check-desktop.sh [build-dir]   (default build/release)
+# Each part is bounded in time and fails loudly.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${1:-build/release}"
+program="$build/src/ZAQCHAT"
+driver="$build/tests/desktop_drive"
+for f in "$program" "$driver"; do
+  [ -x "$f" ] || { echo "check-desktop: $f not built" >&2; exit 1; }
+done
+
+runtime="$(mktemp -d /tmp/zaq-desktop.XXXXXX)"
+chmod 700 "$runtime"
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$runtime"
+}
+trap cleanup EXIT
+export XDG_RUNTIME_DIR="$runtime"
+unset WAYLAND_DISPLAY
+
+echo "=== X11: Xvfb + openbox"
+# Inside xvfb-run: openbox manages the screen while the check runs.
+timeout 90 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp" bash -c '
+  openbox --sm-disable >/dev/null 2>&1 &
+  wm=$!
+  /usr/bin/python3 scripts/check-desktop.py "$1"; status=$?
+  kill $wm 2>/dev/null
+  exit $status' check-desktop "$program" || { echo "check-desktop: X11 part failed ($?)" >&2; exit 1; }
+
+# A headless weston with its X11 server for X clients; sets $display.
+start_weston() {
+  local socket="$1" log="$runtime/$1.log"
+  weston --backend=headless-backend.so --width=1024 --height=768 --socket="$socket" \
+    --no-config --idle-time=0 --xwayland --log="$log" >/dev/null 2>&1 &
+  pids+=($!)
+  for _ in $(seq 100); do
+    [ -S "$runtime/$socket" ] && grep -q "xserver listening on display" "$log" 2>/dev/null && break
+    kill -0 "${pids[-1]}" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -S "$runtime/$socket" ] || { echo "check-desktop: weston did not start" >&2; cat "$log" >&2; exit 1; }
+  display="$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' "$log" | head -n1)"
+}
+
+echo "=== Wayland: weston, headless, Qt's own Wayland client"
+socket="zaq-wayland-$$"
+start_weston "$socket"
+status=0
+env -u DISPLAY WAYLAND_DISPLAY="$socket" QT_QPA_PLATFORM=wayland ZAQ_EXPECT_PLATFORM=wayland \
+  timeout 60 "$driver" || status=$?
+[ "$status" -eq 0 ] || { echo "check-desktop: Wayland part failed (status $status)" >&2; exit 1; }
+echo "check-desktop: Wayland conversation ended by Exit with status 0"
+
+echo "=== Wayland with XWayland: the program picks X11 by itself"
+[ -n "$display" ] || { echo "check-desktop: weston started no X server" >&2; exit 1; }
+status=0
+env -u QT_QPA_PLATFORM WAYLAND_DISPLAY="$socket" DISPLAY="$display" ZAQ_EXPECT_PLATFORM=xcb \
+  timeout 60 "$driver" || status=$?
+[ "$status" -eq 0 ] || { echo "check-desktop: XWayland part failed (status $status)" >&2; exit 1; }
+echo "check-desktop: XWayland conversation ended by Exit with status 0"

@@ -1,0 +1,197 @@
+"""Reading and driving an X11 desktop from outside, for check-desktop.py:
+window properties, frames and pixels from the X server, input through XTEST,
+and waits that end in a loud failure, never a hang."""
+import os
+import subprocess
+import sys
+import time
+
+from Xlib import X, XK, Xatom, display, protocol
+from Xlib.ext import xtest
+
+WAIT = 10.0  # seconds any one thing may take
+checks = [0]
+
+
+def fail(message):
+    print(f"check-desktop: FAIL: {message}", file=sys.stderr)
+    if os.environ.get("ZAQ_DESKTOP_FAILSHOT"):  # a picture of the screen at the failure
+        subprocess.run(["import", "-window", "root", os.environ["ZAQ_DESKTOP_FAILSHOT"]], check=False)
+    sys.exit(1)
+
+
+def check(condition, message):
+    if not condition:
+        fail(message)
+    checks[0] += 1
+    print(f"  ok  {message}")
+
+
+d = display.Display()
+root = d.screen().root
+atom = d.intern_atom
+
+
+def until(what, probe, timeout=WAIT):
+    """Polls probe() until it gives a true value; fails naming `what` after timeout."""
+    end = time.monotonic() + timeout
+    while True:
+        value = probe()
+        if value:
+            return value
+        if time.monotonic() > end:
+            fail(f"timed out waiting for {what}")
+        time.sleep(0.02)
+
+
+def prop(window, name, kind=X.AnyPropertyType):
+    try:
+        p = window.get_full_property(atom(name), kind)
+    except Exception:  # the window went away meanwhile
+        return None
+    return None if p is None else list(p.value) if not isinstance(p.value, (str, bytes)) else p.value
+
+
+def title(window):
+    name = prop(window, "_NET_WM_NAME")
+    return name.decode() if isinstance(name, bytes) else name or ""
+
+
+def clients():
+    return [d.create_resource_object("window", w) for w in prop(root, "_NET_CLIENT_LIST") or []]
+
+
+def find(caption):
+    for w in clients():
+        if title(w) == caption and wm_state(w) == 1:
+            return w
+    return None
+
+
+def wait_window(caption):
+    return until(f'a window "{caption}"', lambda: find(caption))
+
+
+def wm_state(window):
+    state = prop(window, "WM_STATE")
+    return state[0] if state else None
+
+
+def net_state(window):
+    return {d.get_atom_name(a) for a in prop(window, "_NET_WM_STATE", Xatom.ATOM) or []}
+
+
+def frame(window):
+    """The frame on the root window, title bar and borders included."""
+    g = window.get_geometry()
+    at = window.translate_coords(root, 0, 0)
+    left, right, top, bottom = prop(window, "_NET_FRAME_EXTENTS") or (0, 0, 0, 0)
+    return (-at.x - left, -at.y - top, g.width + left + right, g.height + top + bottom)
+
+
+def client(window):
+    g = window.get_geometry()
+    at = window.translate_coords(root, 0, 0)
+    return (-at.x, -at.y, g.width, g.height)
+
+
+def centre(rect):
+    x, y, w, h = rect
+    return (x + w / 2, y + h / 2)
+
+
+def work_area():
+    x, y, w, h = until("the work area", lambda: prop(root, "_NET_WORKAREA"))[:4]
+    return (x, y, w, h)
+
+
+def near(a, b, tolerance):
+    return abs(a[0] - b[0]) <= tolerance and abs(a[1] - b[1]) <= tolerance
+
+
+def pixel(x, y):
+    image = root.get_image(x, y, 1, 1, X.ZPixmap, 0xFFFFFFFF)
+    b, g, r = image.data[0], image.data[1], image.data[2]
+    return (r, g, b)
+
+
+def click(x, y):
+    xtest.fake_input(d, X.MotionNotify, x=int(x), y=int(y))
+    xtest.fake_input(d, X.ButtonPress, 1)
+    xtest.fake_input(d, X.ButtonRelease, 1)
+    d.sync()
+
+
+def key(name, *modifiers):
+    codes = [d.keysym_to_keycode(XK.string_to_keysym(m)) for m in modifiers]
+    for c in codes:
+        xtest.fake_input(d, X.KeyPress, c)
+    code = d.keysym_to_keycode(XK.string_to_keysym(name))
+    xtest.fake_input(d, X.KeyPress, code)
+    xtest.fake_input(d, X.KeyRelease, code)
+    for c in reversed(codes):
+        xtest.fake_input(d, X.KeyRelease, c)
+    d.sync()
+
+
+def popups():
+    found = []
+    for w in root.query_tree().children:
+        try:
+            a = w.get_attributes()
+        except Exception:
+            continue
+        if a.override_redirect and a.map_state == X.IsViewable and w.get_wm_class():
+            found.append(w.id)
+    return found
+
+
+def menu(letter, item):
+    """Opens a menu of the active window with Alt+letter and picks an item by its letter."""
+    key(letter, "Alt_L")
+    until(f"the menu of Alt+{letter.upper()}", popups)
+    key(item)
+    until("the menu to close", lambda: not popups())
+
+
+def type_text(text):
+    names = {".": "period", " ": "space"}
+    for ch in text:
+        if ch.isupper():
+            key(ch.lower(), "Shift_L")
+        else:
+            key(names.get(ch, ch))
+
+
+def activate(window):
+    """Asks the window manager to activate a window, as a task bar does, and
+    waits for it. Keys only after this: Qt may handle a key sent right after a
+    click before the click."""
+    send_client_message(window, "_NET_ACTIVE_WINDOW", [2, X.CurrentTime, 0])
+    until(f'"{title(window)}" active', lambda: active() == window.id)
+
+
+def send_client_message(window, name, data):
+    event = protocol.event.ClientMessage(window=window, client_type=atom(name),
+                                         data=(32, (data + [0] * 5)[:5]))
+    root.send_event(event, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+    d.sync()
+
+
+def close(window):
+    event = protocol.event.ClientMessage(window=window, client_type=atom("WM_PROTOCOLS"),
+                                         data=(32, [atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
+    window.send_event(event)
+    d.sync()
+
+
+def active():
+    a = prop(root, "_NET_ACTIVE_WINDOW")
+    return a[0] if a else None
+
+
+def in_client(window, x_px, y_px, client_height_px):
+    """A point of a window's client area (below its menu bar), in root coordinates.
+    The client area is the bottom `client_height_px` of the window."""
+    cx, cy, cw, ch = client(window)
+    return (cx + x_px, cy + ch - client_height_px + y_px)

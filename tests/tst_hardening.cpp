@@ -170,12 +170,26 @@ void TstHardening::sendIntoDroppedConnection()
     QTRY_COMPARE(chat.Status->text(), QStringLiteral("Disconnected"));
     QVERIFY(chat.ScreenMsg->Text().contains(QStringLiteral("\r\nCli: are you there 0\r\nCli: are you there 1")));
     QVERIFY(!chat.Command1->isEnabled());
-    // The lines went nowhere: the user is told so, in a clear box.
-    QVERIFY(!client.boxes.isEmpty());
+    // The lines went nowhere: the user is told so for every one, in clear
+    // boxes: one that could not be sent, or what was sent and never arrived.
+    QTRY_VERIFY(!client.boxes.isEmpty() && client.boxes.last().title == QStringLiteral("Not Delivered!"));
+    int told = 0;
     for (const auto &box : std::as_const(client.boxes)) {
-        QVERIFY2(box.prompt.contains(QStringLiteral("could not be sent")), qPrintable(box.prompt));
-        QCOMPARE(box.style, 16);
+        if (box.style == 16) {
+            QVERIFY2(box.prompt.contains(QStringLiteral("could not be sent")), qPrintable(box.prompt));
+            ++told;
+        } else {
+            QCOMPARE(box.style, 48);
+            // "Cli: are you there N" is 20 characters.
+            const QRegularExpression owed(QStringLiteral("^The last (\\d+) characters of your last (?:line|(\\d+) lines)"));
+            const QRegularExpressionMatch match = owed.match(box.prompt);
+            QVERIFY2(match.hasMatch(), qPrintable(box.prompt));
+            const int lines = match.captured(2).isEmpty() ? 1 : match.captured(2).toInt();
+            QCOMPARE(match.captured(1).toInt(), 20 * lines);
+            told += lines;
+        }
     }
+    QCOMPARE(told, 3);
 }
 
 void TstHardening::onePeerAtATime()

@@ -96,10 +96,13 @@ private slots:
     void emptyFieldsAreReportedInOrder_data();
     void emptyFieldsAreReportedInOrder();
     void realBoxesShowOneAfterAnother();
+    void boxDetailIsPlainText();
     void blanksOnlyFieldsPass();
     void serverStartsListening();
     void clientConnects_data();
     void clientConnects();
+    void numericShorthandsAreRefused_data();
+    void numericShorthandsAreRefused();
     void clientTakesThePortAsAWholeNumber_data();
     void clientTakesThePortAsAWholeNumber();
     void captionSuffixNeverDoubles_data();
@@ -184,6 +187,11 @@ void TstSetup::typingStopsAtTheLengthLimits_data()
     QTest::newRow("port, 4") << "PortNum" << "123456" << "1234" << false;
     QTest::newRow("name, 8") << "UserName" << "Alexandra" << "Alexandr" << false;
     QTest::newRow("name, 8 non-ASCII") << "UserName" << QStringLiteral("Zo\u00eb Zo\u00eb Zo\u00eb") << QStringLiteral("Zo\u00eb Zo\u00eb ") << false;
+    // A pair is one character and is never cut in half (half would go out as "?").
+    const QString smile = QStringLiteral("\U0001F600");
+    QTest::newRow("name, 7 and a pair") << "UserName" << "abcdefg" + smile + "x" << "abcdefg" + smile << false;
+    QTest::newRow("name, 8 and a pair") << "UserName" << "abcdefgh" + smile << "abcdefgh" << false;
+    QTest::newRow("name set to 10 characters of pairs") << "UserName" << "a" + smile.repeated(9) << "a" + smile.repeated(7) << true;
     // Not even a program can put a port beyond 9999 in the box.
     QTest::newRow("port set to five digits") << "PortNum" << "65536" << "6553" << true;
 }
@@ -280,6 +288,32 @@ void TstSetup::realBoxesShowOneAfterAnother()
     QVERIFY(!program.form<FormChat>().isVisible());
 }
 
+void TstSetup::boxDetailIsPlainText()
+{
+    // A detail can quote what someone typed or sent; markup in it is shown as typed.
+    platform::Program program;
+    const QString detail = QStringLiteral("<h1>BIG</h1>");
+    QLabel *shown = nullptr;
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        for (QLabel *label : box->findChildren<QLabel *>()) {
+            if (label->text() == detail) {
+                shown = label;
+                format = label->textFormat();
+            }
+        }
+        box->button(QMessageBox::Ok)->click();
+    });
+    closer.start(20);
+    program.MsgBox(QStringLiteral("Problem To Connect!"), platform::MsgBoxStyle::Critical, QStringLiteral("t"), detail);
+    QVERIFY(shown);
+    QCOMPARE(format, Qt::PlainText);
+}
+
 void TstSetup::blanksOnlyFieldsPass()
 {
     Copy c;
@@ -316,20 +350,26 @@ void TstSetup::serverStartsListening()
 void TstSetup::clientConnects_data()
 {
     QTest::addColumn<QString>("address");
-    QTest::newRow("IPv4") << "127.0.0.1";
-    QTest::newRow("name") << "localhost";
-    QTest::newRow("IPv6") << "::1";
+    QTest::addColumn<QString>("peerAt"); // where the peer listens; empty for every address
+    QTest::newRow("IPv4") << "127.0.0.1" << QString();
+    QTest::newRow("name") << "localhost" << QString();
+    QTest::newRow("IPv6") << "::1" << QString();
+    QTest::newRow("IPv6 in brackets") << "[::1]" << QString();
+    // Four decimal numbers; leading zeros mean nothing (the resolver would read 010 as 8).
+    QTest::newRow("zero-padded") << "127.000.000.010" << "127.0.0.10";
+    QTest::newRow("one zero-padded number") << "127.0.0.010" << "127.0.0.10";
 }
 
 void TstSetup::clientConnects()
 {
     QFETCH(QString, address);
+    QFETCH(QString, peerAt);
     QTcpServer raw;
     const quint16 port = freeLowPort();
-    if (address == QLatin1String("::1") && !raw.listen(QHostAddress::LocalHostIPv6, port))
+    if (address.contains(u':') && !raw.listen(QHostAddress::LocalHostIPv6, port))
         QSKIP("no IPv6 loopback here");
     raw.close();
-    QVERIFY(raw.listen(QHostAddress::Any, port));
+    QVERIFY(raw.listen(peerAt.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(peerAt), port));
     Copy c;
     fillSetup(c.setup, address, QString::number(port), QStringLiteral("Bob"), true);
     c.connect();
@@ -341,6 +381,43 @@ void TstSetup::clientConnects()
     QVERIFY(c.chat().Command1->isEnabled());
     QTRY_VERIFY(raw.hasPendingConnections());
     QCOMPARE(c.program.boxes.size(), 0);
+}
+
+void TstSetup::numericShorthandsAreRefused_data()
+{
+    QTest::addColumn<QString>("address");
+    // What system resolvers take for 127.0.0.1 (or some other computer), and
+    // numbers that are no address at all: refused, never guessed.
+    for (const char *typed : {"127.1", "0x7f.1", "2130706433", "0177.1", "127.0.0.0x1", "1.2.3.4.5", "999.1.1.1"})
+        QTest::newRow(typed) << QString::fromLatin1(typed);
+}
+
+void TstSetup::numericShorthandsAreRefused()
+{
+    QFETCH(QString, address);
+    QTcpServer raw;
+    const quint16 port = freeLowPort();
+    QVERIFY(raw.listen(QHostAddress::Any, port));
+    Copy c;
+    fillSetup(c.setup, address, QString::number(port), QStringLiteral("Bob"), true);
+    c.connect();
+    QCOMPARE(c.program.boxes.size(), 1);
+    const RecordingBoxes::Box &box = c.program.boxes.first();
+    QCOMPARE(box.title, QStringLiteral("Wrong Address!"));
+    QCOMPARE(box.prompt, QStringLiteral("\"%1\" is not a computer address.").arg(address));
+    QCOMPARE(box.style, 48);
+    QVERIFY2(box.detail.contains(QLatin1String("192.168.1.20")), qPrintable(box.detail));
+    QVERIFY(c.setup.isVisible());
+    QVERIFY(!c.chat().isVisible());
+    QCOMPARE(c.chat().Winsock->State(), platform::SocketState::Closed);
+    QVERIFY(!raw.waitForNewConnection(100));
+
+    // A server does not use the address: the same text listens.
+    QTest::mouseClick(c.setup.Option1, Qt::LeftButton);
+    c.setup.PortNum->setText(QString::number(freeLowPort()));
+    c.connect();
+    QCOMPARE(c.chat().Status->text(), QStringLiteral("Listening..."));
+    QCOMPARE(c.program.boxes.size(), 1);
 }
 
 void TstSetup::clientTakesThePortAsAWholeNumber_data()

@@ -49,6 +49,23 @@ void TstTranscriptView::marksBreaksAndSymbols_data()
                                                  << "#" + QString(2047, u'a') + "/b" << 2049;
     QTest::newRow("block of a whole group") << "\n" + QString(2048, u'a') + "\nb" << false << 0
                                             << "#" + QString(2048, u'a') + "#b" << 1;
+    // Direction: a line with right-to-left text or a control of direction is
+    // a block of its own, so an override cannot reverse the lines after it.
+    QTest::newRow("override in one line of a group")
+        << QString::fromUtf16(u"\nAnn: a\nEve: \u202Eevil gnp.exe\nBob: c\nDan: d") << false << 0
+        << QString::fromUtf16(u"#Ann: a#Eve: \u202Eevil gnp.exe#Bob: c/Dan: d") << 13;
+    QTest::newRow("Hebrew line, isolate") << QString::fromUtf16(u"\nx\n\u05D0\ny\n\u2067z") << false << 0
+                                          << QString::fromUtf16(u"#x#\u05D0#y#\u2067z") << 2;
+    // Combining marks: the first MarkRunCap stay, the rest are counted.
+    const QString acute(1, QChar(0x0301));
+    const QString hidden(1, QChar(0x2060));
+    QTest::newRow("20 marks on one letter") << "e" + acute.repeated(20) + "x" << false << 0
+                                            << "e" + acute.repeated(4) + "[+16]" + hidden.repeated(11) + "x" << 22;
+    QTest::newRow("one too many: shown, the count would not fit") << "e" + acute.repeated(5) << false << 0
+                                                                  << "e" + acute.repeated(5) << 6;
+    const QString musical = QString::fromUtf16(u"\U0001D167");
+    QTest::newRow("marks beyond the first plane") << "a" + musical.repeated(10) + "\nb" << false << 0
+                                                  << "a" + musical.repeated(4) + "[+6]" + hidden.repeated(8) + "#b" << 1;
     QTest::newRow("long runs stay whole unless asked") << QString(9000, u'x') << false << 0
                                                        << QString(9000, u'x') << 9000;
 }
@@ -82,6 +99,11 @@ void TstTranscriptView::cutsLongRunsBetweenCharacters_data()
         << QList<int>{3, 3} << 1;
     QTest::newRow("a break resets the run") << "\n" + QString(8191, u'x') + "\nyy" << 0
                                             << "#" + QString(8191, u'x') + "#yy" << QList<int>{} << 2;
+    // The count of hidden marks is never cut; later hidden ones may be.
+    QTest::newRow("cut among hidden marks") << "e" + QString(8199, QChar(0x0301)) << 0
+                                            << "e" + QString(4, QChar(0x0301)) + "[+8195]"
+                                                   + QString(8180, QChar(0x2060)) + "#" + QString(8, QChar(0x2060))
+                                            << QList<int>{8192, 8192} << 8;
     QTest::newRow("two cuts") << QString(3 * 8192, u'z') << 0
                               << QString(8192, u'z') + "#" + QString(8192, u'z') + "#" + QString(8192, u'z')
                               << QList<int>{8192, 8192, 16384, 16385} << 8192;

@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 
@@ -104,6 +105,7 @@ FormChat::FormChat(Program &program) : Form(program)
     wire(Winsock, &platform::Winsock::dataArrival, &FormChat::Winsock_DataArrival);
     wire(Winsock, &platform::Winsock::closed, &FormChat::Winsock_Close);
     wire(Winsock, &platform::Winsock::errorOccurred, &FormChat::Winsock_Error);
+    wire(Winsock, &platform::Winsock::undelivered, &FormChat::Winsock_Undelivered);
     wire(mnuCR, &QAction::triggered, &FormChat::mnuCR_Click);
     wire(mnuCD, &QAction::triggered, &FormChat::mnuCD_Click);
     wire(mnuCE, &QAction::triggered, &FormChat::mnuCE_Click);
@@ -155,6 +157,18 @@ void FormChat::Winsock_Error(qint32 number, const QString &)
     Command1->setEnabled(false);
     program().MsgBox(tr("Problem To Connect!"), MsgBoxStyle::Critical, tr("Connection Failed!"),
                      ErrorText::connectFailure(number, Winsock->RemoteHost().trimmed(), Winsock->RemotePort()));
+}
+
+void FormChat::Winsock_Undelivered(qint64 characters, qint32 lines)
+{
+    // The conversation is over and the other computer never confirmed the
+    // end of what was sent: say how much, once.
+    const QString count = characters == 1 ? tr("1 character") : tr("%1 characters").arg(QLocale().toString(characters));
+    const QString prompt = lines == 1 ? tr("The last %1 of your last line may not have arrived.").arg(count)
+                                      : tr("The last %1 of your last %2 lines may not have arrived.").arg(count).arg(lines);
+    program().MsgBox(prompt, MsgBoxStyle::Exclamation, tr("Not Delivered!"),
+                     tr("The connection ended before the other computer confirmed them. Ask the other person "
+                        "where your text stops, and send the rest again in a new conversation."));
 }
 
 void FormChat::Command1_Click()

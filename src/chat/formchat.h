@@ -65,6 +65,7 @@ private:
     void Winsock_DataArrival(qint32 bytesTotal);
     void Winsock_Close();
     void Winsock_Error(qint32 number, const QString &description);
+    void Winsock_Undelivered(qint64 characters, qint32 lines);
     void mnuCR_Click();
     void mnuCD_Click();
     void mnuCE_Click();

@@ -3,6 +3,7 @@
 #include "chat/errortext.h"
 #include "chat/formchat.h"
 #include "info/formhelp.h"
+#include "platform/net/typedhost.h"
 #include "platform/net/winsock.h"
 #include "platform/ui/accessibility.h"
 #include "platform/ui/colors.h"
@@ -117,6 +118,15 @@ void FormSetup::Command1_Click()
     FieldsOk = true;
     if (RemIP->text() == QString()) {
         program().MsgBox(tr("Fill -> Remote IP"), MsgBoxStyle::Exclamation, tr("Missed!"));
+        FieldsOk = false;
+    }
+    if (Option2->isChecked() && readTypedHost(RemIP->text()).kind == TypedHost::Unusable) {
+        // A number in another form than four decimals would reach some other computer.
+        program().MsgBox(tr("\"%1\" is not a computer address.").arg(RemIP->text()), MsgBoxStyle::Exclamation,
+                         tr("Wrong Address!"),
+                         tr("Type four numbers from 0 to 255 with dots between them (for example "
+                            "192.168.1.20), an IPv6 address (for example ::1 or [::1]) or the "
+                            "computer's name, then press Connect again."));
         FieldsOk = false;
     }
     if (PortNum->text() == QString()) {

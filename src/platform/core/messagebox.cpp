@@ -3,6 +3,7 @@
 #include "platform/ui/desktop.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QShowEvent>
 
@@ -40,6 +41,10 @@ void QtMessageBoxService::show(const QString &prompt, int style, const QString &
     if (!detail.isEmpty())
         box.setInformativeText(detail);
     box.setTextFormat(Qt::PlainText);
+    // setTextFormat covers the main text only; the detail would still be
+    // taken for rich text when it looks like markup (an address "<h1>x</h1>").
+    if (auto *informative = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+        informative->setTextFormat(Qt::PlainText);
     box.setIcon(style == MsgBoxStyle::Critical ? QMessageBox::Critical : QMessageBox::Warning);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();

@@ -9,10 +9,11 @@ class QTcpSocket;
 
 namespace platform {
 
-// Low delay and TCP keepalive; on Linux a peer that vanishes without a word
-// is noticed within about a minute (30 s idle, 5 s apart, 6 probes, and 60 s
-// at most for data the peer does not acknowledge).
-void tuneConnection(QTcpSocket *socket);
+// Low delay and TCP keepalive: on Linux an idle connection whose peer has
+// vanished is given up after about `lostPeerMs` (probes from half of it on).
+// No limit on unacknowledged data here: the system's own (TCP_USER_TIMEOUT)
+// also cuts a peer that is only paused and answers every window probe.
+void tuneConnection(QTcpSocket *socket, int lostPeerMs);
 
 // The error number for a connection attempt that failed with `error`.
 int connectFailureNumber(QAbstractSocket::SocketError error);

@@ -2,6 +2,7 @@
 
 #include "platform/core/error.h"
 #include "platform/net/socketoptions.h"
+#include "platform/net/typedhost.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -25,8 +26,9 @@ qint32 checkedPort(qint32 port)
 } // namespace
 
 Winsock::Winsock(QObject *parent)
-    : QObject(parent), connectTimer_(new QTimer(this))
+    : QObject(parent), connectTimer_(new QTimer(this)), deliveryTimer_(new QTimer(this))
 {
+    connect(deliveryTimer_, &QTimer::timeout, this, &Winsock::checkDelivery);
     connectTimer_->setSingleShot(true);
     connect(connectTimer_, &QTimer::timeout, this, &Winsock::onConnectTimeout);
 }
@@ -90,7 +92,7 @@ void Winsock::onNewConnection()
         requests_.insert(id, peer);
         emit connectionRequest(id);
         if (QTcpSocket *unaccepted = requests_.take(id))
-            dropSocket(unaccepted, false);
+            dropSocket(unaccepted);
     }
 }
 
@@ -115,8 +117,9 @@ void Winsock::Connect()
 {
     throwIfBusy(Operation::Connect);
     const QString host = remoteHost_.trimmed();
+    const TypedHost typed = readTypedHost(host);
     QTcpSocket *socket = nullptr;
-    if (!host.isEmpty()) {
+    if (!host.isEmpty() && typed.kind != TypedHost::Unusable) {
         socket = new QTcpSocket(this);
         adoptSocket(socket);
         connect(socket, &QAbstractSocket::connected, this, [this] {
@@ -125,8 +128,11 @@ void Winsock::Connect()
         });
     }
     enter(Phase::Connecting);
-    if (socket)
-        socket->connectToHost(host, static_cast<quint16>(remotePort_));
+    // A numeric address never goes to the resolver, which reads numbers its own way.
+    if (socket && typed.kind == TypedHost::Address)
+        socket->connectToHost(typed.address, static_cast<quint16>(remotePort_));
+    else if (socket)
+        socket->connectToHost(typed.name, static_cast<quint16>(remotePort_));
 }
 
 void Winsock::onConnectTimeout()
@@ -135,8 +141,10 @@ void Winsock::onConnectTimeout()
         return;
     if (socket_)
         failConnect(err::TimedOut, QStringLiteral("no answer in %1 ms").arg(connectTimeoutMs_));
-    else
+    else if (remoteHost_.trimmed().isEmpty())
         failConnect(err::HostNotFound, QStringLiteral("no host name"));
+    else
+        failConnect(err::HostNotFound, QStringLiteral("not an address"));
 }
 
 void Winsock::adoptSocket(QTcpSocket *socket)
@@ -159,6 +167,9 @@ void Winsock::onSocketError(QAbstractSocket::SocketError error)
     if (!socket_)
         return;
     if (phase_ != Phase::Connecting) {
+        // Qt drops its queue when the connection goes; what it held is owed.
+        if (queuedAtEnd_ < 0)
+            queuedAtEnd_ = socket_->bytesToWrite();
         // The conversation is over: deliver what the peer sent, then say so once.
         onPeerGone();
         return;
@@ -196,7 +207,8 @@ void Winsock::readChunk()
     QTcpSocket *const socket = socket_;
     if (!socket)
         return;
-    const QByteArray bytes = socket->read(chunkBytes_);
+    // Nothing more to read once the connection has been given up.
+    const QByteArray bytes = socket->isReadable() ? socket->read(chunkBytes_) : QByteArray();
     if (!bytes.isEmpty()) {
         inbox_ += decoder_.decode(bytes);
         QElapsedTimer busy;
@@ -239,10 +251,14 @@ void Winsock::SendData(const QString &data)
 {
     if (phase_ != Phase::Talking || socket_->state() != QAbstractSocket::ConnectedState)
         throw Error(err::WrongProtocolOrState, Operation::Send);
-    if (socket_->write(data.toUtf8()) < 0)
+    QByteArray bytes = data.toUtf8();
+    if (socket_->write(bytes) < 0)
         throw Error(err::WrongProtocolOrState, Operation::Send, socket_->errorString());
+    ledger_.record(std::move(bytes));
     // Out now, not after the window has repainted.
     socket_->flush();
+    if (!deliveryTimer_->isActive())
+        deliveryTimer_->start(std::clamp(lostPeerMs_ / 8, 50, 1000));
 }
 
 void Winsock::GetData(QString &data)

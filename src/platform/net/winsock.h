@@ -11,10 +11,12 @@
 // The endpoint listens, accepts one connection, connects out, sends, receives
 // and closes. Its events come on the thread that owns it, like window events.
 
+#include "platform/net/sendledger.h"
 #include "platform/net/socketstate.h"
 #include "platform/net/utf8stream.h"
 
 #include <QAbstractSocket>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -70,6 +72,17 @@ public:
     // What the socket may buffer beyond the chunk being read; the rest waits
     // in the kernel and TCP slows the peer down.
     static constexpr qint64 ReadBufferBytes = 4 * ReadChunkBytes;
+    // A peer that answers nothing for this long is given up: an idle
+    // connection through TCP keepalive, one with sent text waiting through
+    // the system's record of acknowledgements and retransmissions. A peer
+    // that only stops reading (paused, its window full) still answers, and
+    // is waited for as long as it takes.
+    static constexpr int LostPeerMs = 60000;
+    // How long a closed conversation may take to deliver what was sent
+    // before the user is told what did not arrive.
+    static constexpr int FarewellMs = 10000;
+    void setLostPeerMs(int ms) { lostPeerMs_ = ms; }
+    void setFarewellMs(int ms) { farewellMs_ = ms; }
 
 signals:
     void connected();
@@ -81,6 +94,10 @@ signals:
     // A connection attempt failed: its error number and the system's reason.
     // The host and port it was made to are still RemoteHost and RemotePort.
     void errorOccurred(qint32 number, const QString &reason);
+    // A conversation ended with text sent but not acknowledged by the peer:
+    // that many characters (line breaks not counted) of that many of the
+    // last lines. Raised at most once per conversation, after it has closed.
+    void undelivered(qint64 characters, qint32 lines);
 
 private:
     // Where the endpoint is in its life. Only enter() changes it, and it
@@ -109,7 +126,10 @@ private:
     void readChunk();
     void fitChunk(qint64 elapsedMs, qint64 bytesRead);
     void failConnect(qint32 number, const QString &reason);
-    void dropSocket(QTcpSocket *socket, bool graceful);
+    void dropSocket(QTcpSocket *socket);
+    void startConversation();
+    void endConversation(QTcpSocket *socket);
+    void checkDelivery();
 
     Phase phase_ = Phase::Idle;
     qint32 localPort_ = 0;
@@ -129,6 +149,17 @@ private:
     Utf8Stream decoder_;
     QString inbox_;
     qint64 chunkBytes_ = ReadChunkBytes / 4;
+
+    // The conversation's sent lines and how far the peer has taken them.
+    bool conversing_ = false;
+    int kernelFd_ = -1; // a second descriptor of the connection, see kernelsocket.h
+    SendLedger ledger_;
+    QTimer *deliveryTimer_;
+    QElapsedTimer owedSince_;
+    qint64 queuedAtEnd_ = -1; // what Qt still held when the connection ended
+    qint64 lostOwed_ = -1;    // what was owed when the peer was given up
+    int lostPeerMs_ = LostPeerMs;
+    int farewellMs_ = FarewellMs;
 };
 
 } // namespace platform

@@ -42,11 +42,11 @@ void Winsock::enter(Phase next)
     case Phase::Failed:
         connectTimer_->stop();
         if (QTcpSocket *socket = std::exchange(socket_, nullptr))
-            dropSocket(socket, false);
+            dropSocket(socket);
         break;
     case Phase::Talking:
         connectTimer_->stop();
-        tuneConnection(socket_);
+        startConversation();
         break;
     case Phase::PeerGone:
         connectTimer_->stop();
@@ -71,8 +71,12 @@ void Winsock::reset()
         server_->deleteLater();
         server_ = nullptr;
     }
-    if (QTcpSocket *socket = std::exchange(socket_, nullptr))
-        dropSocket(socket, true);
+    if (QTcpSocket *socket = std::exchange(socket_, nullptr)) {
+        if (conversing_)
+            endConversation(socket);
+        else
+            dropSocket(socket);
+    }
 }
 
 SocketState Winsock::State() const
@@ -97,29 +101,11 @@ SocketState Winsock::State() const
     }
 }
 
-void Winsock::dropSocket(QTcpSocket *socket, bool graceful)
+void Winsock::dropSocket(QTcpSocket *socket)
 {
+    // An attempt still connecting, or a request nobody accepted, is given up
+    // at once, or the other side would hold a half-open connection for seconds.
     socket->disconnect(this);
-    if (graceful && socket->state() == QAbstractSocket::ConnectedState) {
-        // What is still queued goes out before the connection closes.
-        socket->flush();
-        socket->disconnectFromHost();
-    }
-    if (socket->state() == QAbstractSocket::UnconnectedState) {
-        socket->deleteLater();
-        return;
-    }
-    // Only a conversation winds down; an attempt still connecting is given up
-    // at once, or the server would hold a half-open peer for seconds.
-    if (graceful && socket->state() == QAbstractSocket::ClosingState) {
-        // Let a slow peer take the rest, but not for ever.
-        connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
-        QTimer::singleShot(5000, socket, [socket] {
-            socket->abort();
-            socket->deleteLater();
-        });
-        return;
-    }
     socket->abort();
     socket->deleteLater();
 }

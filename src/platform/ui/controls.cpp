@@ -1,5 +1,7 @@
 #include "platform/ui/controls.h"
 
+#include "platform/ui/characterlimit.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -34,8 +36,11 @@ QLineEdit *makeTextBox(QWidget *parent, const QString &name, int maxLength)
 {
     auto *box = new QLineEdit(parent);
     box->setObjectName(name);
-    if (maxLength > 0)
-        box->setMaxLength(maxLength);
+    if (maxLength > 0) {
+        // Room for a pair in every place; the limit itself counts characters.
+        box->setMaxLength(2 * maxLength);
+        box->setValidator(new CharacterLimit(maxLength, box));
+    }
     return box;
 }
 

@@ -13,6 +13,11 @@ constexpr qsizetype GroupChars = 2048;
 // only), so one huge line never has to be laid out in one piece.
 constexpr qsizetype SoftBlockChars = 8192;
 
+// Combining marks after one character beyond this many are not drawn: they
+// would pile up over the lines around it. The view shows the first ones,
+// then "[+N]" for the N left out (hidden, one for one, where N does not fit).
+constexpr int MarkRunCap = 4;
+
 // What marks a break in the view: one character where a new block starts,
 // another where the line breaks within a block. The text box uses Qt's
 // paragraph and line separators; a plain rendering uses "\n" for both.
@@ -43,8 +48,13 @@ struct Piece
 // U+2028) are one mark each, the first of a piece always a new block; control
 // characters become visible symbols (U+2400 onwards), and the characters that
 // the view itself takes as paragraph or frame marks become U+FFFD, so nothing
-// a peer sends can cut off or hide the rest. `afterCarriageReturn` says the
-// text before the piece ended in CR, so a leading LF adds no break.
+// a peer sends can cut off or hide the rest. A line that holds right-to-left
+// text or bidirectional controls is a block of its own, so whatever it does
+// to the direction of text ends with it (lines within one block share it).
+// Runs of combining marks are capped (MarkRunCap). The view has one
+// character for each of the text's, but for breaks and cuts, so positions
+// map simply. `afterCarriageReturn` says the text before the piece ended in
+// CR, so a leading LF adds no break.
 Piece render(QStringView text, bool afterCarriageReturn, qsizetype blockChars, Marks marks);
 
 } // namespace platform::transcriptview

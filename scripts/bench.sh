@@ -12,6 +12,8 @@
 #                     against two plain QPlainTextEdit windows; at the bound
 #   bench_hostile     random-byte and chat-line floods against a counting
 #                     reader; a 1 MB line against the plain windows
+#   bench_paste       1 MB and 10 MB pasted into the message box and sent,
+#                     against an idle window; stalls, peak and final memory
 # Each benchmark prints "goal met" or "GOAL MISSED" for its goals; this
 # script ends with the missed ones and exits 1 when there is any.
 #
@@ -23,7 +25,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-benches=(bench_startup bench_transcript bench_flood bench_roundtrip bench_hostile)
+benches=(bench_startup bench_transcript bench_flood bench_roundtrip bench_hostile bench_paste)
 fonts=(fonts-noto-core fonts-noto-cjk)
 
 # The fonts a desktop has: the Noto fonts, CJK included, unpacked for the

@@ -51,6 +51,8 @@ private slots:
     void setTextStartsAfresh();
     void longRunsAreCutInTheViewOnly_data();
     void longRunsAreCutInTheViewOnly();
+    void trimKeepsTheViewInStep_data();
+    void trimKeepsTheViewInStep();
 };
 
 void TstTranscript::keepsExactTextAndShowsIt_data()
@@ -228,6 +230,34 @@ void TstTranscript::longRunsAreCutInTheViewOnly()
     // one huge piece.
     for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next())
         QVERIFY2(block.length() <= 8192 + 2, qPrintable(QString::number(block.length())));
+}
+
+void TstTranscript::trimKeepsTheViewInStep_data()
+{
+    QTest::addColumn<QStringList>("pieces");
+    QTest::addColumn<qsizetype>("maxChars");
+    // The trim falls just after a lone CR that a CR LF follows: it must not
+    // keep the LF without its CR, or the view loses a character.
+    QTest::newRow("lone CR before CR LF") << QStringList{QStringLiteral("abcdefghij\r\r\n"), QStringLiteral("\r\nAnn: hello!")} << qsizetype(24);
+    QTest::newRow("lines of all breaks") << QStringList{QStringLiteral("a\rb\r\r\nc\n\rd"), QStringLiteral("\r\ne\r"), QStringLiteral("\nf\r\r\ng")} << qsizetype(8);
+}
+
+void TstTranscript::trimKeepsTheViewInStep()
+{
+    QFETCH(QStringList, pieces);
+    QFETCH(qsizetype, maxChars);
+    TranscriptBox box;
+    box.setMaxChars(maxChars);
+    QString all;
+    for (const QString &piece : pieces) {
+        box.appendText(piece);
+        all += piece;
+        QVERIFY(all.endsWith(box.Text()));
+        // Each CR LF, lone CR or lone LF is one break in the view.
+        QString expected = box.Text();
+        expected.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        QCOMPARE(box.shownText(), expected);
+    }
 }
 
 QTEST_MAIN(TstTranscript)

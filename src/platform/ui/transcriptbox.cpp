@@ -136,8 +136,8 @@ void TranscriptBox::trimToBound(qsizetype incoming)
     const qsizetype lineEnd = text_.indexOf(u'\n', cut - 1);
     if (lineEnd >= 0 && lineEnd + 1 < text_.size() && lineEnd + 1 <= total - keep / 2) {
         cut = lineEnd + 1; // whole lines, unless the line is huge
-    } else if (text_[cut - 1] == u'\r' || text_[cut - 1].isHighSurrogate()) {
-        ++cut; // never between the halves of a pair
+    } else if ((text_[cut - 1] == u'\r' && text_[cut] == u'\n') || text_[cut - 1].isHighSurrogate()) {
+        ++cut; // never between the halves of a pair (a lone CR is a break of its own)
     }
     const qsizetype viewCut = viewPosition(cut);
     const auto droppedCuts = std::upper_bound(cuts_.cbegin(), cuts_.cend(), trimmed_ + cut) - cuts_.cbegin();

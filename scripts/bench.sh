@@ -80,11 +80,11 @@ echo "fonts: $(fc-list | wc -l) files, default sans-serif $(fc-match -f '%{famil
 # "OpenType support missing" warnings are counted by script, one line each
 # (why they come: README, Limits and robustness).
 quiet() {
-  awk '/does not support (raise|propagateSizeHints)/ { next }
+  awk -v bench="$1" '/does not support (raise|propagateSizeHints)/ { next }
        /OpenType support missing for/ { count[$NF]++; next }
        { print; fflush() }
        END { for (script in count)
-               printf "Qt warned %d times: OpenType support missing, script %s\n", count[script], script }'
+               printf "%s: Qt warned %d times: OpenType support missing, script %s\n", bench, count[script], script }'
 }
 
 log=$(mktemp /tmp/zaq-bench.XXXXXX)
@@ -98,7 +98,7 @@ for bench in "${benches[@]}"; do
   fi
   status=0
   "${run[@]}" "build/release/bench/$bench" "$@" \
-    2> >(quiet >&2) \
+    2> >(quiet "$bench" >&2) \
     | tee -a "$log" || status=$?
   # 1 is a missed goal (printed); anything else is a failure of the benchmark.
   if [ "$status" -gt 1 ]; then

@@ -12,6 +12,8 @@
 #                     against two plain QPlainTextEdit windows; at the bound
 #   bench_hostile     random-byte and chat-line floods against a counting
 #                     reader; a 1 MB line against the plain windows
+#   bench_paste       1 MB and 10 MB pasted into the message box and sent,
+#                     against an idle window; stalls, peak and final memory
 # Each benchmark prints "goal met" or "GOAL MISSED" for its goals; this
 # script ends with the missed ones and exits 1 when there is any.
 #
@@ -23,7 +25,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-benches=(bench_startup bench_transcript bench_flood bench_roundtrip bench_hostile)
+benches=(bench_startup bench_transcript bench_flood bench_roundtrip bench_hostile bench_paste)
 fonts=(fonts-noto-core fonts-noto-cjk)
 
 # The fonts a desktop has: the Noto fonts, CJK included, unpacked for the
@@ -78,11 +80,11 @@ echo "fonts: $(fc-list | wc -l) files, default sans-serif $(fc-match -f '%{famil
 # "OpenType support missing" warnings are counted by script, one line each
 # (why they come: README, Limits and robustness).
 quiet() {
-  awk '/does not support (raise|propagateSizeHints)/ { next }
+  awk -v bench="$1" '/does not support (raise|propagateSizeHints)/ { next }
        /OpenType support missing for/ { count[$NF]++; next }
        { print; fflush() }
        END { for (script in count)
-               printf "Qt warned %d times: OpenType support missing, script %s\n", count[script], script }'
+               printf "%s: Qt warned %d times: OpenType support missing, script %s\n", bench, count[script], script }'
 }
 
 log=$(mktemp /tmp/zaq-bench.XXXXXX)
@@ -96,7 +98,7 @@ for bench in "${benches[@]}"; do
   fi
   status=0
   "${run[@]}" "build/release/bench/$bench" "$@" \
-    2> >(quiet >&2) \
+    2> >(quiet "$bench" >&2) \
     | tee -a "$log" || status=$?
   # 1 is a missed goal (printed); anything else is a failure of the benchmark.
   if [ "$status" -gt 1 ]; then

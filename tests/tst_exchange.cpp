@@ -89,6 +89,10 @@ void TstExchange::sendPutsOneLineOnTheWire_data()
     // Longer than a line edit takes unless told otherwise.
     const QByteArray pasted = QByteArray("0123456789").repeated(4000);
     QTest::newRow("40,000 characters") << "Ann" << QString::fromLatin1(pasted) << "\r\nAnn: " + pasted;
+    // So long that the box shows a count instead of the text and takes the
+    // paste in one step: what goes out is still exactly what was pasted.
+    const QString huge = QString::fromLatin1(pasted).repeated(3) + QStringLiteral(" caf\u00e9 \U0001F600");
+    QTest::newRow("120,000 characters") << "Ann" << huge << "\r\nAnn: " + huge.toUtf8();
 }
 
 void TstExchange::sendPutsOneLineOnTheWire()
@@ -103,6 +107,7 @@ void TstExchange::sendPutsOneLineOnTheWire()
     const QString line = QString::fromUtf8(wire);
     QCOMPARE(raw.chat->ScreenMsg->Text(), Greeting + line);
     QCOMPARE(raw.chat->MyMsg->text(), QString());
+    QCOMPARE(raw.chat->MyMsg->echoMode(), QLineEdit::Normal); // the empty box shows what is typed again
     QCOMPARE(raw.readExactly(wire.size()), wire);
     QCOMPARE(raw.chat->ScreenMsg->textCursor().position(), raw.chat->ScreenMsg->document()->characterCount() - 1);
     QVERIFY(!raw.peer.waitForReadyRead(50)); // nothing more than the line

@@ -51,6 +51,7 @@ private slots:
     void setTextStartsAfresh();
     void longRunsAreCutInTheViewOnly_data();
     void longRunsAreCutInTheViewOnly();
+    void trimNeverSplitsARunOfMarks();
     void trimKeepsTheViewInStep_data();
     void trimKeepsTheViewInStep();
 };
@@ -198,14 +199,25 @@ void TstTranscript::longRunsAreCutInTheViewOnly_data()
 {
     QTest::addColumn<QStringList>("pieces");
     QTest::addColumn<qsizetype>("maxChars");
-    const QString run(3 * TranscriptBox::SoftBlockChars + 17, u'x');
+    const QString run(3 * 8192 + 17, u'x');
     QString emoji;
-    for (int i = 0; i < TranscriptBox::SoftBlockChars; ++i)
+    for (int i = 0; i < 8192; ++i)
         emoji += QStringLiteral("\U0001F600"); // never cut between the halves of a pair
     QTest::newRow("one long line") << QStringList{QStringLiteral("\r\nAnn: ") + run} << qsizetype(0);
     QTest::newRow("long line over arrivals") << QStringList{run, QStringLiteral("\r\n") + run, run} << qsizetype(0);
     QTest::newRow("surrogate pairs") << QStringList{emoji} << qsizetype(0);
-    QTest::newRow("trimmed past cuts") << QStringList{run, run + QStringLiteral("\r\nshort\r\n"), run, run} << qsizetype(5 * TranscriptBox::SoftBlockChars);
+    QTest::newRow("trimmed past cuts") << QStringList{run, run + QStringLiteral("\r\nshort\r\n"), run, run} << qsizetype(5 * 8192);
+}
+
+void TstTranscript::trimNeverSplitsARunOfMarks()
+{
+    // A line of 300 combining marks cut by the bound: the kept text starts
+    // after the run, so the view shows it as it would show on its own.
+    TranscriptBox box;
+    box.setMaxChars(200);
+    box.appendText(QStringLiteral("\r\nAnn: e") + QString(300, QChar(0x0301)) + QStringLiteral("xyz"));
+    QCOMPARE(box.Text(), QStringLiteral("xyz"));
+    QCOMPARE(box.shownText(), QStringLiteral("xyz"));
 }
 
 void TstTranscript::longRunsAreCutInTheViewOnly()
@@ -226,9 +238,10 @@ void TstTranscript::longRunsAreCutInTheViewOnly()
     }
     if (maxChars == 0)
         QCOMPARE(box.Text(), all);
-    // No block is much longer than a cut apart, so none is laid out in one huge piece.
+    // The view cuts a run every 8192 characters, so no block is laid out in
+    // one huge piece.
     for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next())
-        QVERIFY(block.length() <= TranscriptBox::SoftBlockChars + 2);
+        QVERIFY2(block.length() <= 8192 + 2, qPrintable(QString::number(block.length())));
 }
 
 void TstTranscript::trimKeepsTheViewInStep_data()

@@ -10,6 +10,7 @@
 #include "platform/ui/controls.h"
 #include "platform/ui/fonts.h"
 #include "platform/ui/line.h"
+#include "platform/ui/longtext.h"
 #include "platform/ui/shortcuts.h"
 #include "platform/ui/statuslabel.h"
 #include "platform/ui/transcriptbox.h"
@@ -66,6 +67,9 @@ FormChat::FormChat(Program &program) : Form(program)
     MyMsg->setFont(makeFont(QStringLiteral("Lucida Sans Unicode"), 12));
     MyMsg->setToolTip(tr("Here Enter Your Message"));
     MyMsg->setMaxLength(std::numeric_limits<int>::max());
+    new LongTextGuard(MyMsg, [](qsizetype characters) {
+        return tr("%1 characters to send").arg(QLocale().toString(characters));
+    });
 
     Welcome = place(makeLabel(area, QStringLiteral("Welcome"), QString()), 120, 120, 3000, 435);
     Welcome->setFont(makeFont(QStringLiteral("Comic Sans MS"), 14.25, true));

@@ -3,11 +3,21 @@
 #include <QApplication>
 #include <QWidget>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace platform {
 
 Program::Program(QObject *parent)
     : QObject(parent), boxes_(std::make_unique<QtMessageBoxService>([this] { return boxOwner(); }))
 {
+#ifdef __GLIBC__
+    // Buffers of a megabyte and more (a huge pasted line, its bytes on the
+    // way out) go back to the system when freed. By default glibc raises this
+    // threshold after the first such buffer is freed, and keeps the memory.
+    mallopt(M_MMAP_THRESHOLD, 1024 * 1024);
+#endif
 }
 
 Program::~Program()

@@ -139,6 +139,19 @@ void TranscriptBox::trimToBound(qsizetype incoming)
     } else if ((text_[cut - 1] == u'\r' && text_[cut] == u'\n') || text_[cut - 1].isHighSurrogate()) {
         ++cut; // never between the halves of a pair (a lone CR is a break of its own)
     }
+    // Nor inside a run of combining marks: the view caps a run counted from
+    // its start, and what is kept must show as it would on its own.
+    while (cut < text_.size()) {
+        const bool pair = text_[cut].isHighSurrogate() && cut + 1 < text_.size() && text_[cut + 1].isLowSurrogate();
+        const char32_t c = pair ? QChar::surrogateToUcs4(text_[cut], text_[cut + 1]) : text_[cut].unicode();
+        const QChar::Category category = QChar::category(c);
+        if (category != QChar::Mark_NonSpacing && category != QChar::Mark_SpacingCombining
+            && category != QChar::Mark_Enclosing)
+            break;
+        cut += pair ? 2 : 1;
+    }
+    if (cut >= text_.size())
+        return;
     const qsizetype viewCut = viewPosition(cut);
     const auto droppedCuts = std::upper_bound(cuts_.cbegin(), cuts_.cend(), trimmed_ + cut) - cuts_.cbegin();
     const qsizetype droppedPairs = cut - viewCut + droppedCuts;

@@ -1,6 +1,6 @@
 #include "platform/core/messagebox.h"
 
-#include "platform/ui/desktop.h"
+#include "platform/core/desktop.h"
 
 #include <QApplication>
 #include <QLabel>

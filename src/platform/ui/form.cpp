@@ -3,7 +3,7 @@
 #include "platform/ui/accessiblefactory.h"
 #include "platform/ui/fonts.h"
 
-#include "platform/ui/desktop.h"
+#include "platform/core/desktop.h"
 
 #include <QAction>
 #include <QApplication>

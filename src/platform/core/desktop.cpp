@@ -1,4 +1,4 @@
-#include "platform/ui/desktop.h"
+#include "platform/core/desktop.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -15,12 +15,11 @@ usage: check_atspi.py path/to/ZAQCHAT
 """
 
 import os
-import signal
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from atspi_client import Client, free_low_port_listener  # noqa: E402
-from session import SessionError, fail  # noqa: E402
+from session import fail, run_check  # noqa: E402
 
 WATCHDOG = 150  # seconds for the whole run
 
@@ -213,27 +212,6 @@ class Check(Client):
         self.session.close()
 
 
-def watchdog(signum, frame):
-    raise TimeoutError(f"the check took longer than {WATCHDOG} s")
-
-
-def main():
-    if len(sys.argv) != 2:
-        print(__doc__)
-        return 2
-    signal.signal(signal.SIGALRM, watchdog)
-    signal.alarm(WATCHDOG)
-    check = None
-    try:
-        check = Check(sys.argv[1])
-        check.run()
-    except (SessionError, TimeoutError) as error:
-        fail(str(error))
-    finally:
-        if check:
-            check.close()
-    return 0
-
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_check(Check, WATCHDOG, __doc__))

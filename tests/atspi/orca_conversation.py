@@ -15,14 +15,13 @@ usage: orca_conversation.py path/to/ZAQCHAT
 
 import json
 import os
-import signal
 import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from atspi_client import free_low_port_listener  # noqa: E402
-from session import Session, SessionError, fail, need  # noqa: E402
+from session import Session, fail, need, run_check  # noqa: E402
 
 WAIT = 20
 WATCHDOG = 110
@@ -234,27 +233,6 @@ class OrcaConversation:
         self.session.close()
 
 
-def watchdog(signum, frame):
-    raise TimeoutError(f"the check took longer than {WATCHDOG} s")
-
-
-def main():
-    if len(sys.argv) != 2:
-        print(__doc__)
-        return 2
-    signal.signal(signal.SIGALRM, watchdog)
-    signal.alarm(WATCHDOG)
-    check = None
-    try:
-        check = OrcaConversation(sys.argv[1])
-        check.run()
-    except (SessionError, TimeoutError) as error:
-        fail(str(error))
-    finally:
-        if check:
-            check.close()
-    return 0
-
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_check(OrcaConversation, WATCHDOG, __doc__))

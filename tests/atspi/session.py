@@ -120,3 +120,27 @@ class Session:
 def fail(message):
     print(f"FAIL: {message}", flush=True)
     sys.exit(1)
+
+
+def run_check(make, seconds, usage):
+    """Runs a check made by make(program) on the program named on the command
+    line, ended by an alarm after `seconds`; a failure exits through fail()."""
+    if len(sys.argv) != 2:
+        print(usage)
+        return 2
+
+    def watchdog(signum, frame):
+        raise TimeoutError(f"the check took longer than {seconds} s")
+
+    signal.signal(signal.SIGALRM, watchdog)
+    signal.alarm(seconds)
+    check = None
+    try:
+        check = make(sys.argv[1])
+        check.run()
+    except (SessionError, TimeoutError) as error:
+        fail(str(error))
+    finally:
+        if check:
+            check.close()
+    return 0

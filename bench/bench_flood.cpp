@@ -6,9 +6,10 @@
 //
 // Usage: bench_flood [--quick] [--mb N] [--rounds N]
 #include "chat/formchat.h"
-#include "platform/core/program.h"
-#include "platform/ui/transcriptbox.h"
-#include "platform/net/winsock.h"
+#include "app/startup.h"
+#include "program/program.h"
+#include "transcript/transcriptbox.h"
+#include "connection/winsock.h"
 #include "support/goals.h"
 #include "support/measure.h"
 #include "support/rounds.h"
@@ -65,6 +66,7 @@ Figures countingReader(qint64 total)
 Figures chatWindow(qint64 total)
 {
     platform::Program program;
+    app::prepareProgram(program);
     program.setMessageBoxService(std::make_unique<FatalBoxes>());
     FormChat &chat = program.form<FormChat>();
     chat.Winsock->Close();

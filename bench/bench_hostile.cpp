@@ -10,9 +10,10 @@
 // Usage: bench_hostile [--quick] [--mb N (random bytes, default 10)] [--rounds N]
 
 #include "chat/formchat.h"
-#include "platform/core/program.h"
-#include "platform/ui/transcriptbox.h"
-#include "platform/net/winsock.h"
+#include "app/startup.h"
+#include "program/program.h"
+#include "transcript/transcriptbox.h"
+#include "connection/winsock.h"
 #include "setup/formsetup.h"
 #include "support/goals.h"
 #include "support/measure.h"
@@ -78,6 +79,7 @@ Figures countingReader(const QByteArray &block, qint64 total)
 Figures flood(const QByteArray &block, qint64 total)
 {
     platform::Program program;
+    app::prepareProgram(program);
     program.setMessageBoxService(std::make_unique<FatalBoxes>());
     FormChat &chat = program.form<FormChat>();
     chat.Winsock->setLocalPort(0);
@@ -116,6 +118,7 @@ Figures flood(const QByteArray &block, qint64 total)
 Figures idle()
 {
     platform::Program program;
+    app::prepareProgram(program);
     program.form<FormChat>().Show();
     QApplication::processEvents();
     StallMeter meter;
@@ -162,6 +165,8 @@ Figures timeLongLine(qsizetype expected, const qsizetype &arrived, Send send)
 Figures chatLongLine(qsizetype chars)
 {
     platform::Program server, client;
+    app::prepareProgram(server);
+    app::prepareProgram(client);
     server.setMessageBoxService(std::make_unique<FatalBoxes>());
     client.setMessageBoxService(std::make_unique<FatalBoxes>());
     FormChat &from = client.form<FormChat>();

@@ -7,8 +7,9 @@
 // Usage: bench_paste [--mb N] (default 10)
 
 #include "chat/formchat.h"
-#include "platform/core/program.h"
-#include "platform/net/winsock.h"
+#include "app/startup.h"
+#include "program/program.h"
+#include "connection/winsock.h"
 #include "setup/formsetup.h"
 #include "support/goals.h"
 #include "support/measure.h"
@@ -91,6 +92,7 @@ Row pasteAndSend(qsizetype chars)
         QThread::msleep(1);
 
     platform::Program program;
+    app::prepareProgram(program);
     program.setMessageBoxService(std::make_unique<FatalBoxes>());
     program.form<FormSetup>().UserName->setText(QStringLiteral("Ann"));
     FormChat &chat = program.form<FormChat>();
@@ -151,6 +153,7 @@ Row pasteAndSend(qsizetype chars)
 double idleStallMs()
 {
     platform::Program program;
+    app::prepareProgram(program);
     program.form<FormChat>().Show();
     runFor(200);
     StallMeter meter;

@@ -5,9 +5,10 @@
 // rounds; then both again with their transcripts at the bound; and a raw
 // socket ping-pong for scale.
 #include "chat/formchat.h"
-#include "platform/core/program.h"
-#include "platform/ui/transcriptbox.h"
-#include "platform/net/winsock.h"
+#include "app/startup.h"
+#include "program/program.h"
+#include "transcript/transcriptbox.h"
+#include "connection/winsock.h"
 #include "setup/formsetup.h"
 #include "support/goals.h"
 #include "support/measure.h"
@@ -143,6 +144,8 @@ FormChat &chatWindow(platform::Program &program, const QString &name)
 Figures chatRoundTrip(qsizetype prefill)
 {
     platform::Program ann, bob;
+    app::prepareProgram(ann);
+    app::prepareProgram(bob);
     FormChat &annChat = chatWindow(ann, QStringLiteral("Ann"));
     FormChat &bobChat = chatWindow(bob, QStringLiteral("Bob"));
     annChat.Winsock->Close();

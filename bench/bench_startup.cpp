@@ -4,8 +4,9 @@
 // fresh process, in interleaved rounds. The program's start is main.cpp's.
 //
 // Usage: bench_startup [--rounds N]   (on an X server such as Xvfb, or offscreen)
-#include "platform/ui/fonts.h"
-#include "platform/core/program.h"
+#include "system/fonts.h"
+#include "app/startup.h"
+#include "program/program.h"
 #include "setup/formsetup.h"
 #include "support/goals.h"
 #include "support/rounds.h"
@@ -68,8 +69,9 @@ int program(QApplication &app)
     QApplication::setApplicationName(QStringLiteral(ZAQ_PRODUCT_NAME));
     QApplication::setApplicationVersion(QStringLiteral(ZAQ_FILE_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.zaqchat.ZAQCHAT"));
-    platform::installFontSubstitutes();
+    app::prepareApplication();
     platform::Program program;
+    app::prepareProgram(program);
     program.setEndAction([] { QCoreApplication::exit(0); });
     std::unique_ptr<FirstPaint> watcher;
     program.run([&] {

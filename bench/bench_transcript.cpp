@@ -5,7 +5,7 @@
 // same size. All sizes are measured in every round.
 //
 // Usage: bench_transcript [--quick] [--rounds N]
-#include "platform/ui/transcriptbox.h"
+#include "transcript/transcriptbox.h"
 #include "support/goals.h"
 #include "support/rounds.h"
 

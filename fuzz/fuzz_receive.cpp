@@ -11,8 +11,8 @@
 // transcript (bit 7); byte 1 = the bound beyond the greeting; then one byte per cut giving
 // the length of that arrival; the rest is what the peer sent.
 
-#include "platform/ui/transcriptbox.h"
-#include "platform/net/utf8stream.h"
+#include "transcript/transcriptbox.h"
+#include "connection/utf8stream.h"
 
 #include <QApplication>
 #include <QStringDecoder>

@@ -16,6 +16,9 @@ chmod 700 "$XDG_RUNTIME_DIR"
 
 step() { printf '\n=== %s ===\n' "$*"; }
 
+step "layers: every include points down"
+scripts/check-layers.py src
+
 step "build (release)"
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$jobs"

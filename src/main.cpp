@@ -1,8 +1,8 @@
 #include "setup/formsetup.h"
 
-#include "platform/ui/fonts.h"
-#include "platform/core/program.h"
-#include "platform/ui/windowsystem.h"
+#include "app/startup.h"
+#include "program/program.h"
+#include "system/windowsystem.h"
 #include "version.h"
 
 #include <QApplication>
@@ -15,9 +15,10 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(ZAQ_FILE_VERSION));
     // Lets the desktop match the windows to the desktop entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.zaqchat.ZAQCHAT"));
-    platform::installFontSubstitutes();
+    app::prepareApplication();
 
     platform::Program program;
+    app::prepareProgram(program);
     program.setEndAction([] { QCoreApplication::exit(0); });
     program.run([&program] { program.form<FormSetup>().Show(); });
     return QApplication::exec();

@@ -6,10 +6,11 @@
 // Run by scripts/check-desktop.sh.
 
 #include "chat/formchat.h"
-#include "platform/core/program.h"
-#include "platform/ui/fonts.h"
-#include "platform/ui/transcriptbox.h"
-#include "platform/ui/windowsystem.h"
+#include "app/startup.h"
+#include "program/program.h"
+#include "system/fonts.h"
+#include "transcript/transcriptbox.h"
+#include "system/windowsystem.h"
 #include "setup/formsetup.h"
 
 #include <QAction>
@@ -139,9 +140,10 @@ int main(int argc, char *argv[])
     platform::choosePreferredWindowSystem();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ZAQ CHAT Version 1.0"));
-    platform::installFontSubstitutes();
+    app::prepareApplication();
 
     platform::Program program;
+    app::prepareProgram(program);
     program.setEndAction([] { QCoreApplication::exit(0); });
     program.run([&program] { program.form<FormSetup>().Show(); });
     QTimer::singleShot(0, &app, [&program] { drive(program); });

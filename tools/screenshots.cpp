@@ -7,12 +7,13 @@
 //                                  can take (Wayland)
 
 #include "chat/formchat.h"
+#include "app/startup.h"
 #include "info/formabout.h"
 #include "info/formhelp.h"
-#include "platform/ui/fonts.h"
-#include "platform/core/program.h"
-#include "platform/ui/transcriptbox.h"
-#include "platform/ui/windowsystem.h"
+#include "system/fonts.h"
+#include "program/program.h"
+#include "transcript/transcriptbox.h"
+#include "system/windowsystem.h"
 #include "setup/formsetup.h"
 
 #include <QApplication>
@@ -88,13 +89,14 @@ int main(int argc, char *argv[])
 {
     platform::choosePreferredWindowSystem(); // as the program does
     QApplication app(argc, argv);
-    platform::installFontSubstitutes();
+    app::prepareApplication();
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s OUTDIR | --show\n", argv[0]);
         return 2;
     }
     if (QByteArray(argv[1]) == "--show") {
         platform::Program program;
+        app::prepareProgram(program);
         FormSetup &setup = program.form<FormSetup>();
         setup.Show();
         fill(setup, QStringLiteral("127.0.0.1"), 5001, QStringLiteral("Ann"), false);
@@ -106,6 +108,8 @@ int main(int argc, char *argv[])
     out.mkpath(QStringLiteral("."));
 
     platform::Program ann, bob;
+    app::prepareProgram(ann);
+    app::prepareProgram(bob);
     const quint16 port = freePort();
     FormSetup &annSetup = ann.form<FormSetup>();
     FormSetup &bobSetup = bob.form<FormSetup>();

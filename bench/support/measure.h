@@ -3,7 +3,7 @@
 // What the benchmarks share: a stall meter, the resident memory, a flooding
 // peer, and a message box service that treats any box as a failure.
 
-#include "platform/core/messagebox.h"
+#include "program/messagebox.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

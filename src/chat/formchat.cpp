@@ -3,18 +3,18 @@
 #include "chat/errortext.h"
 #include "info/formabout.h"
 #include "info/formhelp.h"
-#include "platform/net/winsock.h"
-#include "platform/ui/accessibility.h"
-#include "platform/ui/announcer.h"
-#include "platform/ui/colors.h"
-#include "platform/ui/controls.h"
-#include "platform/ui/fonts.h"
-#include "platform/ui/line.h"
-#include "platform/ui/longtext.h"
-#include "platform/ui/shortcuts.h"
-#include "platform/ui/statuslabel.h"
-#include "platform/ui/transcriptbox.h"
-#include "platform/ui/transcriptkeys.h"
+#include "connection/winsock.h"
+#include "access/accessibility.h"
+#include "access/announcer.h"
+#include "controls/colors.h"
+#include "controls/controls.h"
+#include "system/fonts.h"
+#include "controls/line.h"
+#include "controls/longtext.h"
+#include "controls/shortcuts.h"
+#include "controls/statuslabel.h"
+#include "transcript/transcriptbox.h"
+#include "transcript/transcriptkeys.h"
 #include "setup/formsetup.h"
 
 #include <QAction>
@@ -33,9 +33,6 @@ const QString CrLf = QStringLiteral("\r\n");
 FormChat::FormChat(Program &program) : Form(program)
 {
     setObjectName(QStringLiteral("FormChat"));
-    // Errors that end a handler of the setup or chat window are put into the
-    // user's words by ErrorText, whichever window the program loads first.
-    program.setErrorWording(&ErrorText::words);
     setCaption(baseCaption());
     setClientSize(5355, 4830);
     setIconFromResources();

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/ui/form.h"
-#include "platform/ui/statuslabel.h"
+#include "controls/form.h"
+#include "controls/statuslabel.h"
 
 class QAction;
 class QFrame;

@@ -1,9 +1,9 @@
 #include "info/formabout.h"
 
-#include "platform/ui/accessibility.h"
-#include "platform/ui/colors.h"
-#include "platform/ui/controls.h"
-#include "platform/ui/fonts.h"
+#include "access/accessibility.h"
+#include "controls/colors.h"
+#include "controls/controls.h"
+#include "system/fonts.h"
 
 #include <QLabel>
 #include <QPushButton>

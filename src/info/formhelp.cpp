@@ -1,7 +1,7 @@
 #include "info/formhelp.h"
 
-#include "platform/ui/colors.h"
-#include "platform/ui/controls.h"
+#include "controls/colors.h"
+#include "controls/controls.h"
 
 #include <QLabel>
 #include <QPushButton>

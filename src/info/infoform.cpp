@@ -1,7 +1,7 @@
 #include "info/infoform.h"
 
-#include "platform/ui/controls.h"
-#include "platform/ui/dismissbutton.h"
+#include "controls/controls.h"
+#include "controls/dismissbutton.h"
 
 #include <QPushButton>
 

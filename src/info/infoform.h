@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ui/form.h"
+#include "controls/form.h"
 
 #include <QRect>
 #include <QStringList>

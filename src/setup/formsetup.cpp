@@ -3,13 +3,13 @@
 #include "chat/errortext.h"
 #include "chat/formchat.h"
 #include "info/formhelp.h"
-#include "platform/net/typedhost.h"
-#include "platform/net/winsock.h"
-#include "platform/ui/accessibility.h"
-#include "platform/ui/colors.h"
-#include "platform/ui/controls.h"
-#include "platform/ui/fonts.h"
-#include "platform/ui/line.h"
+#include "connection/typedhost.h"
+#include "connection/winsock.h"
+#include "access/accessibility.h"
+#include "controls/colors.h"
+#include "controls/controls.h"
+#include "system/fonts.h"
+#include "controls/line.h"
 #include "setup/portfield.h"
 
 #include <QAction>
@@ -33,9 +33,6 @@ const QColor FieldBack(192, 192, 0);
 FormSetup::FormSetup(Program &program) : Form(program)
 {
     setObjectName(QStringLiteral("FormSetup"));
-    // Errors that end a handler of the setup or chat window are put into the
-    // user's words by ErrorText, whichever window the program loads first.
-    program.setErrorWording(&ErrorText::words);
     const QString choice = tr("Select SERVER or CLIENT");
     setCaption(tr("ZAQ CHAT -Setup-"));
     setClientSize(4995, 3960);

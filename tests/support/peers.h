@@ -5,7 +5,7 @@
 // details a hostile or lost peer is made of.
 
 #include "chat/formchat.h"
-#include "platform/net/winsock.h"
+#include "connection/winsock.h"
 #include "setup/formsetup.h"
 #include "support/testing.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/core/messagebox.h"
+#include "program/messagebox.h"
 
 #include <QList>
 #include <QString>

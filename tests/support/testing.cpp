@@ -1,7 +1,8 @@
 #include "support/testing.h"
+#include "app/startup.h"
 
 #include "chat/formchat.h"
-#include "platform/ui/fonts.h"
+#include "system/fonts.h"
 #include "setup/formsetup.h"
 
 #include <QApplication>
@@ -25,7 +26,8 @@
 
 TestProgram::TestProgram() : program_(std::make_unique<platform::Program>())
 {
-    platform::installFontSubstitutes();
+    app::prepareProgram(*program_);
+    app::prepareApplication();
     program_->setMessageBoxService(std::make_unique<RecordingBoxes>(&boxes));
     program_->setEndAction([this] { ++endCount; });
 }

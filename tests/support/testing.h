@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/core/program.h"
+#include "program/program.h"
 #include "support/recordingboxes.h"
 
 #include <QList>

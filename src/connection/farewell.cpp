@@ -1,0 +1,123 @@
+#include "connection/farewell.h"
+
+#include "system/kernelsocket.h"
+
+#include <QCoreApplication>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace platform {
+
+namespace {
+// How often the wait looks at the connection.
+constexpr int StepMs = 50;
+} // namespace
+
+Farewell::Farewell(QTcpSocket *socket, int fd, SendLedger ledger, qint64 lostBytes, qint64 knownOwed,
+                   int boundMs, QObject *parent)
+    : QObject(parent),
+      socket_(socket),
+      fd_(fd),
+      ledger_(std::move(ledger)),
+      lostBytes_(lostBytes),
+      knownOwed_(knownOwed),
+      boundMs_(boundMs),
+      timer_(new QTimer(this))
+{
+    since_.start();
+    if (socket) {
+        socket->setParent(this);
+        // Whatever still arrives is dropped, so the close is never a reset.
+        connect(socket, &QIODevice::readyRead, socket, [socket] { socket->skip(socket->bytesAvailable()); });
+    }
+    connect(timer_, &QTimer::timeout, this, &Farewell::step);
+    // The program may end before the wait does.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &Farewell::handOff);
+}
+
+void Farewell::start()
+{
+    // At once: a connection with nothing owed closes now, so what the peer
+    // sends from here on meets a closed socket and it learns so.
+    timer_->start(StepMs);
+    step();
+}
+
+Farewell::~Farewell()
+{
+    handOff();
+}
+
+void Farewell::step()
+{
+    if (done_)
+        return;
+    if (knownOwed_ >= 0) {
+        report(knownOwed_);
+        end();
+        return;
+    }
+    const bool live = socket_ && socket_->state() == QAbstractSocket::ConnectedState;
+    if (live)
+        socket_->skip(socket_->bytesAvailable());
+    // FIN goes after the last byte Qt still holds.
+    if (!shut_ && (!live || socket_->bytesToWrite() == 0)) {
+        finQueued_ = kernel::shutdownSending(fd_);
+        shut_ = true;
+        if (fd_ < 0 && live)
+            socket_->disconnectFromHost(); // no second descriptor: Qt closes once it has flushed
+    }
+    kernel::discardReceived(fd_);
+    const qint64 queued = live ? socket_->bytesToWrite() : lostBytes_;
+    // The FIN counts until acknowledged; it is no text.
+    const qint64 unacknowledged = std::max<qint64>(0, kernel::unacknowledged(fd_) - (finQueued_ ? 1 : 0));
+    const bool over = kernel::ended(fd_) || since_.elapsed() >= boundMs_;
+    if (over || (shut_ && unacknowledged == 0 && (queued == 0 || !live))) {
+        report(queued + unacknowledged);
+        end();
+    }
+}
+
+void Farewell::report(qint64 owed)
+{
+    if (reported_)
+        return;
+    reported_ = true;
+    const SendLedger::Owed what = ledger_.owed(owed);
+    emit finished(what.characters, what.lines);
+}
+
+void Farewell::end()
+{
+    done_ = true;
+    timer_->stop();
+    handOff();
+    deleteLater();
+}
+
+void Farewell::handOff()
+{
+    if (fd_ < 0 && !socket_)
+        return;
+    done_ = true;
+    timer_->stop();
+    if (socket_ && socket_->state() == QAbstractSocket::ConnectedState) {
+        // As much as the system takes now, without waiting.
+        while (socket_->bytesToWrite() > 0 && socket_->flush()) {
+        }
+        socket_->skip(socket_->bytesAvailable());
+    }
+    kernel::shutdownSending(fd_);
+    kernel::discardReceived(fd_);
+    kernel::release(fd_);
+    fd_ = -1;
+    if (socket_) {
+        // The system keeps delivering what it holds; Qt's own queue ends here.
+        if (socket_->state() != QAbstractSocket::UnconnectedState)
+            socket_->abort();
+        socket_->deleteLater();
+        socket_ = nullptr;
+    }
+}
+
+} // namespace platform

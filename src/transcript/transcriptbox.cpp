@@ -1,0 +1,172 @@
+#include "transcript/transcriptbox.h"
+
+#include "system/devicepixels.h"
+#include "transcript/transcriptview.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+namespace platform {
+
+namespace {
+
+qsizetype countCrlf(QStringView text)
+{
+    qsizetype pairs = 0;
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        if (text[i] == u'\n' && text[i - 1] == u'\r')
+            ++pairs;
+    }
+    return pairs;
+}
+
+} // namespace
+
+TranscriptBox::TranscriptBox(QWidget *parent) : QPlainTextEdit(parent)
+{
+    // The view mirrors the kept text, so it is never edited in place.
+    setReadOnly(true);
+    setUndoRedoEnabled(false);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The frame whole at fractional scales, with the text box's own colour
+    // (not the window's) in any sliver between the frame and the view.
+    // The view ends a pixel short of the bottom edge, which it would cover
+    // when it repaints alone.
+    new FrameOnTop(this);
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+    setViewportMargins(0, 0, 0, 1);
+}
+
+QString TranscriptBox::viewText(const QString &text, bool afterCarriageReturn)
+{
+    return transcriptview::render(text, afterCarriageReturn, 0, {}).text;
+}
+
+qsizetype TranscriptBox::viewPosition(qsizetype position) const
+{
+    position = std::clamp<qsizetype>(position, 0, text_.size());
+    if (position == text_.size())
+        return position - crlfPairs_ + cuts_.size();
+    // A position between CR and LF shows after the break the CR makes; one
+    // at a cut shows after the cut.
+    const auto cutsBefore = std::upper_bound(cuts_.cbegin(), cuts_.cend(), trimmed_ + position) - cuts_.cbegin();
+    return position - countCrlf(QStringView(text_).first(position)) + cutsBefore;
+}
+
+void TranscriptBox::markCuts(int viewStart, const QList<transcriptview::Cut> &cuts)
+{
+    // A block the view cut from a long run continues its line: tagged so
+    // shownText() joins it to the one before without a break.
+    for (const transcriptview::Cut &cut : cuts)
+        document()->findBlock(viewStart + int(cut.view) + 1).setUserState(CutBlock);
+}
+
+QString TranscriptBox::shownText() const
+{
+    QString shown;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block != document()->begin() && block.userState() != CutBlock)
+            shown += u'\n';
+        shown += block.text();
+    }
+    shown.replace(QChar::LineSeparator, u'\n');
+    return shown;
+}
+
+void TranscriptBox::setText(const QString &text)
+{
+    text_.clear();
+    crlfPairs_ = 0;
+    blockChars_ = 0;
+    cuts_.clear();
+    trimmed_ = 0;
+    setPlainText(QString());
+    appendText(text);
+}
+
+void TranscriptBox::appendText(const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    trimToBound(text.size());
+    const bool afterCr = !text_.isEmpty() && text_.back() == u'\r';
+    crlfPairs_ += countCrlf(text) + (afterCr && text.front() == u'\n' ? 1 : 0);
+    const qint64 pieceStart = trimmed_ + text_.size();
+    text_ += text;
+    const transcriptview::Piece view = transcriptview::render(
+        text, afterCr, blockChars_, {QChar::LineSeparator, QChar::ParagraphSeparator, true});
+    blockChars_ = view.blockChars;
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    const int viewStart = end.position();
+    end.insertText(view.text);
+    for (const transcriptview::Cut &cut : view.cuts)
+        cuts_.append(pieceStart + cut.text);
+    markCuts(viewStart, view.cuts);
+    trimToBound(0);
+}
+
+void TranscriptBox::setSelStart(qsizetype position)
+{
+    QTextCursor cursor(document());
+    cursor.setPosition(static_cast<int>(viewPosition(position)));
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+void TranscriptBox::trimToBound(qsizetype incoming)
+{
+    const qsizetype total = text_.size() + incoming;
+    if (maxChars_ <= 0 || total <= maxChars_)
+        return;
+    // Drop whole lines from the start, down to five eighths of the bound:
+    // each trim copies what is kept, so trimming rarely keeps that cheap per
+    // character received.
+    const qsizetype keep = maxChars_ / 8 * 5;
+    qsizetype cut = total - keep;
+    if (cut >= text_.size())
+        return; // the piece alone nearly fills the bound: trimmed once it is in
+    const qsizetype lineEnd = text_.indexOf(u'\n', cut - 1);
+    if (lineEnd >= 0 && lineEnd + 1 < text_.size() && lineEnd + 1 <= total - keep / 2) {
+        cut = lineEnd + 1; // whole lines, unless the line is huge
+    } else if ((text_[cut - 1] == u'\r' && text_[cut] == u'\n') || text_[cut - 1].isHighSurrogate()) {
+        ++cut; // never between the halves of a pair (a lone CR is a break of its own)
+    }
+    // Nor inside a run of combining marks: the view caps a run counted from
+    // its start, and what is kept must show as it would on its own.
+    while (cut < text_.size()) {
+        const bool pair = text_[cut].isHighSurrogate() && cut + 1 < text_.size() && text_[cut + 1].isLowSurrogate();
+        const char32_t c = pair ? QChar::surrogateToUcs4(text_[cut], text_[cut + 1]) : text_[cut].unicode();
+        const QChar::Category category = QChar::category(c);
+        if (category != QChar::Mark_NonSpacing && category != QChar::Mark_SpacingCombining
+            && category != QChar::Mark_Enclosing)
+            break;
+        cut += pair ? 2 : 1;
+    }
+    if (cut >= text_.size())
+        return;
+    const qsizetype viewCut = viewPosition(cut);
+    const auto droppedCuts = std::upper_bound(cuts_.cbegin(), cuts_.cend(), trimmed_ + cut) - cuts_.cbegin();
+    const qsizetype droppedPairs = cut - viewCut + droppedCuts;
+    QTextCursor start(document());
+    start.setPosition(static_cast<int>(viewCut), QTextCursor::KeepAnchor);
+    start.removeSelectedText();
+    // Moved down in place within one buffer of the bound's size, so the
+    // string never grows past it and no fresh memory is touched.
+    if (text_.capacity() < maxChars_)
+        text_.reserve(maxChars_);
+    std::copy(text_.cbegin() + cut, text_.cend(), text_.begin());
+    text_.truncate(text_.size() - cut);
+    crlfPairs_ -= droppedPairs;
+    cuts_.remove(0, droppedCuts);
+    trimmed_ += cut;
+    blockChars_ = document()->lastBlock().length() - 1;
+}
+} // namespace platform

@@ -1,0 +1,251 @@
+// The transcript box: it keeps the exact text, CR LF and all, shows it line
+// for line, shows whatever a peer sends as text and nothing else, and keeps
+// the end in view after every append.
+#include "transcript/transcriptbox.h"
+#include "support/testing.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QtTest>
+
+using platform::TranscriptBox;
+
+namespace {
+
+// The lines the view really lays out, wrapping aside (the box is wide).
+QStringList shownLines(TranscriptBox &box)
+{
+    QStringList lines;
+    QAbstractTextDocumentLayout *layout = box.document()->documentLayout();
+    for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next()) {
+        layout->blockBoundingRect(block); // lays the block out
+        const QTextLayout *lineLayout = block.layout();
+        for (int i = 0; i < lineLayout->lineCount(); ++i) {
+            const QTextLine line = lineLayout->lineAt(i);
+            QString text = block.text().mid(line.textStart(), line.textLength());
+            if (text.endsWith(QChar::LineSeparator))
+                text.chop(1);
+            lines << text;
+        }
+    }
+    return lines;
+}
+
+} // namespace
+
+class TstTranscript : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void keepsExactTextAndShowsIt_data();
+    void keepsExactTextAndShowsIt();
+    void controlCharactersShowAsSymbols_data();
+    void controlCharactersShowAsSymbols();
+    void endStaysInView_data();
+    void endStaysInView();
+    void caretAtTextPosition_data();
+    void caretAtTextPosition();
+    void setTextStartsAfresh();
+    void viewFollowsTextThroughCutsAndTrims_data();
+    void viewFollowsTextThroughCutsAndTrims();
+    void trimNeverSplitsARunOfMarks();
+};
+
+void TstTranscript::keepsExactTextAndShowsIt_data()
+{
+    QTest::addColumn<QStringList>("pieces");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("greeting") << QStringList{Greeting} << QStringList{"Welcome To Chat!", ""};
+    QTest::newRow("sent line") << QStringList{Greeting, "\r\nAnn: hi"}
+                               << QStringList{"Welcome To Chat!", "", "Ann: hi"};
+    QTest::newRow("received line") << QStringList{Greeting, "\r\n\r\nAnn: hi"}
+                                   << QStringList{"Welcome To Chat!", "", "", "Ann: hi"};
+    QTest::newRow("lone CR and lone LF") << QStringList{"a\rb\nc\r\rd\n\ne"}
+                                         << QStringList{"a", "b", "c", "", "d", "", "e"};
+    QTest::newRow("LF CR is two breaks") << QStringList{"a\n\rb"} << QStringList{"a", "", "b"};
+    QTest::newRow("CR LF split over two appends") << QStringList{"a\r", "\nb"} << QStringList{"a", "b"};
+    QTest::newRow("CR then LF text") << QStringList{"a\r", "b\n"} << QStringList{"a", "b", ""};
+    QTest::newRow("HTML-like text") << QStringList{"\r\nBob: <b>x</b>&amp;<br>"}
+                                    << QStringList{"", "Bob: <b>x</b>&amp;<br>"};
+    QTest::newRow("mixed scripts") << QStringList{"\r\n\u05e9\u05dc\u05d5\u05dd \U0001F600 \u20ac"}
+                                   << QStringList{"", "\u05e9\u05dc\u05d5\u05dd \U0001F600 \u20ac"};
+    QTest::newRow("paragraph and frame marks") << QStringList{QString::fromUtf16(u"a\u2029b\uFDD0c\uFDD1")}
+                                               << QStringList{"a\uFFFDb\uFFFDc\uFFFD"};
+    QStringList many;
+    QStringList manyLines{""};
+    QString flood;
+    for (int i = 0; i < 3000; ++i) {
+        flood += QStringLiteral("\r\nBob: line %1").arg(i);
+        manyLines << QStringLiteral("Bob: line %1").arg(i);
+    }
+    QTest::newRow("thousands of lines in one append") << QStringList{flood} << manyLines;
+}
+
+void TstTranscript::keepsExactTextAndShowsIt()
+{
+    QFETCH(QStringList, pieces);
+    QFETCH(QStringList, lines);
+    TranscriptBox box;
+    box.resize(4000, 300);
+    QString all;
+    for (const QString &piece : pieces) {
+        box.appendText(piece);
+        all += piece;
+    }
+    QCOMPARE(box.Text(), all);
+    QCOMPARE(shownLines(box), lines);
+}
+
+void TstTranscript::controlCharactersShowAsSymbols_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("NUL") << QString::fromUtf16(u"a\0b", 3) << QStringLiteral("a\u2400b");
+    QTest::newRow("bell, escape, form feed") << QStringLiteral("\a\x1b[2J\f!") << QStringLiteral("\u2407\u241b[2J\u240c!");
+    QTest::newRow("vertical tab, backspace") << QStringLiteral("x\v\by") << QStringLiteral("x\u240b\u2408y");
+    QTest::newRow("DEL") << QStringLiteral("x\x7fy") << QStringLiteral("x\u2421y");
+    QTest::newRow("tab stays a tab") << QStringLiteral("x\ty") << QStringLiteral("x\ty");
+}
+
+void TstTranscript::controlCharactersShowAsSymbols()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    TranscriptBox box;
+    box.resize(4000, 300);
+    box.appendText(text + QStringLiteral(" and the rest"));
+    // The exact text keeps the character; the view shows a symbol and goes on.
+    QCOMPARE(box.Text(), text + QStringLiteral(" and the rest"));
+    QCOMPARE(shownLines(box), QStringList{shown + QStringLiteral(" and the rest")});
+}
+
+void TstTranscript::endStaysInView_data()
+{
+    QTest::addColumn<int>("appends");
+    QTest::addColumn<int>("linesPerAppend");
+    QTest::newRow("one line each") << 200 << 1;
+    QTest::newRow("big arrivals") << 10 << 2000;
+    QTest::newRow("one long line") << 1 << 0;
+}
+
+void TstTranscript::endStaysInView()
+{
+    QFETCH(int, appends);
+    QFETCH(int, linesPerAppend);
+    TranscriptBox box;
+    box.resize(337, 209);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    box.setText(Greeting);
+    for (int a = 0; a < appends; ++a) {
+        QString piece = linesPerAppend ? QString() : QStringLiteral("\r\n") + QString(20000, u'w');
+        for (int i = 0; i < linesPerAppend; ++i)
+            piece += QStringLiteral("\r\nAnn: line %1 %2").arg(a).arg(i);
+        box.appendText(piece);
+        box.setSelStart(box.Text().size());
+        QCOMPARE(box.textCursor().position(), box.document()->characterCount() - 1);
+        // The last line is on screen, whole.
+        QVERIFY2(box.viewport()->rect().contains(box.cursorRect()),
+                 qPrintable(QStringLiteral("the end is at y %1, the view is %2 high").arg(box.cursorRect().y()).arg(box.viewport()->height())));
+    }
+    QVERIFY(box.verticalScrollBar()->maximum() > 0);
+}
+
+void TstTranscript::caretAtTextPosition_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qsizetype>("position");
+    QTest::addColumn<int>("viewPosition");
+    const QString text = QStringLiteral("ab\r\ncd\ref\ngh");
+    QTest::newRow("start") << text << qsizetype(0) << 0;
+    QTest::newRow("before CR LF") << text << qsizetype(2) << 2;
+    QTest::newRow("between CR and LF") << text << qsizetype(3) << 3;
+    QTest::newRow("after CR LF") << text << qsizetype(4) << 3;
+    QTest::newRow("after lone CR") << text << qsizetype(7) << 6;
+    QTest::newRow("after lone LF") << text << qsizetype(10) << 9;
+    QTest::newRow("end") << text << qsizetype(12) << 11;
+    QTest::newRow("past the end") << text << qsizetype(99) << 11;
+}
+
+void TstTranscript::caretAtTextPosition()
+{
+    QFETCH(QString, text);
+    QFETCH(qsizetype, position);
+    QFETCH(int, viewPosition);
+    TranscriptBox box;
+    box.appendText(text);
+    box.setSelStart(position);
+    QCOMPARE(box.textCursor().position(), viewPosition);
+}
+
+void TstTranscript::setTextStartsAfresh()
+{
+    TranscriptBox box;
+    box.appendText(QStringLiteral("old\r"));
+    box.setText(QStringLiteral("\nnew\r\n"));
+    QCOMPARE(box.Text(), QStringLiteral("\nnew\r\n"));
+    // The old CR does not pair with the new LF.
+    QCOMPARE(box.document()->toPlainText(), QStringLiteral("\nnew\n"));
+    box.setSelStart(box.Text().size());
+    QCOMPARE(box.textCursor().position(), 5);
+}
+
+void TstTranscript::viewFollowsTextThroughCutsAndTrims_data()
+{
+    QTest::addColumn<QStringList>("pieces");
+    QTest::addColumn<qsizetype>("maxChars");
+    const QString run(3 * 8192 + 17, u'x');
+    QString emoji;
+    for (int i = 0; i < 8192; ++i)
+        emoji += QStringLiteral("\U0001F600"); // never cut between the halves of a pair
+    QTest::newRow("one long line") << QStringList{QStringLiteral("\r\nAnn: ") + run} << qsizetype(0);
+    QTest::newRow("long line over arrivals") << QStringList{run, QStringLiteral("\r\n") + run, run} << qsizetype(0);
+    QTest::newRow("surrogate pairs") << QStringList{emoji} << qsizetype(0);
+    QTest::newRow("trimmed past cuts") << QStringList{run, run + QStringLiteral("\r\nshort\r\n"), run, run} << qsizetype(5 * 8192);
+    // A trim that falls just after a lone CR followed by CR LF must not keep
+    // the LF without its CR, or the view loses a character.
+    QTest::newRow("trim after a lone CR") << QStringList{QStringLiteral("abcdefghij\r\r\n"), QStringLiteral("\r\nAnn: hello!")} << qsizetype(24);
+    QTest::newRow("trims among all breaks") << QStringList{QStringLiteral("a\rb\r\r\nc\n\rd"), QStringLiteral("\r\ne\r"), QStringLiteral("\nf\r\r\ng")} << qsizetype(8);
+}
+
+void TstTranscript::trimNeverSplitsARunOfMarks()
+{
+    // A line of 300 combining marks cut by the bound: the kept text starts
+    // after the run, so the view shows it as it would show on its own.
+    TranscriptBox box;
+    box.setMaxChars(200);
+    box.appendText(QStringLiteral("\r\nAnn: e") + QString(300, QChar(0x0301)) + QStringLiteral("xyz"));
+    QCOMPARE(box.Text(), QStringLiteral("xyz"));
+    QCOMPARE(box.shownText(), QStringLiteral("xyz"));
+}
+
+void TstTranscript::viewFollowsTextThroughCutsAndTrims()
+{
+    QFETCH(QStringList, pieces);
+    QFETCH(qsizetype, maxChars);
+    TranscriptBox box;
+    box.setMaxChars(maxChars);
+    QString all;
+    for (const QString &piece : pieces) {
+        box.appendText(piece);
+        all += piece;
+        // The text stays exact; the view shows it whole, its own cuts aside,
+        // each CR LF, lone CR or lone LF as one break.
+        QVERIFY(all.endsWith(box.Text()));
+        QCOMPARE(box.shownText(), QString(box.Text()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n'));
+        box.setSelStart(box.Text().size());
+        QCOMPARE(box.textCursor().position(), box.document()->characterCount() - 1);
+    }
+    if (maxChars == 0)
+        QCOMPARE(box.Text(), all);
+    // The view cuts a run every 8192 characters, so no block is laid out in
+    // one huge piece.
+    for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next())
+        QVERIFY2(block.length() <= 8192 + 2, qPrintable(QString::number(block.length())));
+}
+
+QTEST_MAIN(TstTranscript)
+#include "tst_transcript.moc"

@@ -101,7 +101,6 @@ void Announcer::flush()
 
 void Announcer::deliver(const QString &message)
 {
-    emit announced(message);
     if (!QAccessible::isActive())
         return; // no screen reader is listening
     if (bus_->heard() && bus_->announce(window_, message))

@@ -49,10 +49,6 @@ public:
     // Text that arrived: spoken line by line, empty lines left out, bounded.
     void announceLines(const QString &text);
 
-signals:
-    // A message as it was handed to the screen reader.
-    void announced(const QString &message);
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

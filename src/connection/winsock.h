@@ -61,7 +61,6 @@ public:
 
     // How long a connection attempt may take before it is given up.
     static constexpr int ConnectTimeoutMs = 30000;
-    int connectTimeout() const { return connectTimeoutMs_; }
     void setConnectTimeout(int ms) { connectTimeoutMs_ = ms; }
     // The most bytes taken from the connection per data arrival, so a flood
     // leaves room for the window between arrivals. Each arrival takes less

@@ -17,7 +17,6 @@ public:
     CharacterLimit(int limit, QObject *parent = nullptr);
 
     State validate(QString &input, int &pos) const override;
-    int limit() const { return limit_; }
 
     // Characters of `text`, a surrogate pair counting as one.
     static qsizetype characters(QStringView text);

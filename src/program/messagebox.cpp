@@ -3,7 +3,7 @@
 #include "system/desktop.h"
 
 #include <QApplication>
-#include <QLabel>
+#include <QTextDocument>
 #include <QMessageBox>
 #include <QShowEvent>
 
@@ -38,13 +38,12 @@ void QtMessageBoxService::show(const QString &prompt, int style, const QString &
     OwnedBox box(owner_ ? owner_() : nullptr);
     box.setWindowTitle(title.isEmpty() ? QApplication::applicationName() : title);
     box.setText(prompt);
-    if (!detail.isEmpty())
-        box.setInformativeText(detail);
     box.setTextFormat(Qt::PlainText);
-    // setTextFormat covers the main text only; the detail would still be
-    // taken for rich text when it looks like markup (an address "<h1>x</h1>").
-    if (auto *informative = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
-        informative->setTextFormat(Qt::PlainText);
+    // setTextFormat covers the main text only, and the detail would be taken
+    // for rich text when it looks like markup (an address "<h1>x</h1>"): so
+    // the detail goes in as rich text made from the plain, shown as typed.
+    if (!detail.isEmpty())
+        box.setInformativeText(Qt::convertFromPlainText(detail, Qt::WhiteSpaceNormal));
     box.setIcon(style == MsgBoxStyle::Critical ? QMessageBox::Critical : QMessageBox::Warning);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();

@@ -33,8 +33,6 @@ public:
     // (CR LF, lone CR, lone LF) as one "\n" each, control characters as
     // visible symbols (see transcriptview::render).
     static QString viewText(const QString &text, bool afterCarriageReturn);
-    static constexpr qsizetype GroupChars = transcriptview::GroupChars;
-    static constexpr qsizetype SoftBlockChars = transcriptview::SoftBlockChars;
     // The view position of a text position.
     qsizetype viewPosition(qsizetype position) const;
     // What the view shows, as plain text: line breaks as LF, the view's own

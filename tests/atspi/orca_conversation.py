@@ -164,7 +164,7 @@ class OrcaConversation:
         Role = Atspi.Role
 
         start = self.log_size()
-        self.app = self.session.start([self.program], env={"QT_QPA_PLATFORM": "xcb"})
+        self.app = self.session.start_program(self.program)
 
         def application():
             desktop = Atspi.get_desktop(0)
@@ -228,6 +228,8 @@ class OrcaConversation:
         after = self.spoken(connect_mark)
         if any("Chat Room" in s for s in after):
             fail("Orca announced the transcript \"Chat Room\" after Connect")
+        if self.session.warnings():
+            fail("the program warned: " + " | ".join(self.session.warnings()))
         for said_once in ("Connected", "Bob: hello there", "Bob: are you there?", "Disconnected"):
             times = sum(said_once in s for s in after)
             if times != 1:

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "access/accessiblefactory.h"
+#include "access/bridgemessages.h"
 #include "chat/errortext.h"
 #include "program/program.h"
 #include "system/fonts.h"
@@ -11,6 +12,7 @@ void prepareApplication()
 {
     platform::installFontSubstitutes();
     platform::installAccessibleFactory();
+    platform::installBridgeMessageFilter();
 }
 
 void prepareProgram(platform::Program &program)

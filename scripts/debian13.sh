@@ -71,12 +71,16 @@ stop_inside() {
   done
 }
 cleanup() {
-  local i
+  local i m
   stop_inside
   for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do
     umount -R "${mounted[i]}" 2>/dev/null || umount -R -l "${mounted[i]}" ||
       echo "debian13: could not unmount ${mounted[i]}" >&2
   done
+  # What the tests mounted inside (ip netns keeps /run/netns mounted), deepest first.
+  while read -r m; do
+    umount -l "$m" || echo "debian13: could not unmount $m" >&2
+  done < <(awk -v d="$system/" 'index($2, d) == 1 { print $2 }' /proc/self/mounts | sort -r)
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM

@@ -2,7 +2,8 @@
 # Installs what is missing, builds, and runs every test: the suite offscreen,
 # under AddressSanitizer + UndefinedBehaviorSanitizer, the receive-path fuzzer
 # for a bounded time, the Debian package check, a conversation heard through
-# the Orca screen reader, and last the suite again on a
+# the Orca screen reader, on Debian 12 all of that again inside a Debian 13
+# system (scripts/debian13.sh), and last the suite again on a
 # real X server (Xvfb), so the output ends with ctest's summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -5,6 +5,8 @@
 #include "support/testing.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -52,6 +54,8 @@ private slots:
     void viewFollowsTextThroughCutsAndTrims_data();
     void viewFollowsTextThroughCutsAndTrims();
     void trimNeverSplitsARunOfMarks();
+    void arrivalsShowOncePerFrame();
+    void trimKeepsTheSelectionsKeptPart();
 };
 
 void TstTranscript::keepsExactTextAndShowsIt_data()
@@ -245,6 +249,83 @@ void TstTranscript::viewFollowsTextThroughCutsAndTrims()
     // one huge piece.
     for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next())
         QVERIFY2(block.length() <= 8192 + 2, qPrintable(QString::number(block.length())));
+}
+
+void TstTranscript::arrivalsShowOncePerFrame()
+{
+    TranscriptBox box;
+    box.resize(337, 209);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    box.setText(Greeting);
+    QSignalSpy shown(&box, &TranscriptBox::arrivalsShown);
+    auto *frame = box.findChild<QTimer *>(QStringLiteral("frame"));
+    QVERIFY(frame && !frame->isActive());
+    const auto frameEnds = [frame] { // as the single-shot timer does when it runs out
+        frame->stop();
+        return QMetaObject::invokeMethod(frame, "timeout");
+    };
+    // After a quiet frame a line is drawn and given out at once, and a frame
+    // (one display refresh, at most 16 ms) begins.
+    box.appendArrival(QStringLiteral("\r\nBob: one"));
+    QCOMPARE(box.shownText(), QStringLiteral("Welcome To Chat!\n\nBob: one"));
+    QCOMPARE(shown.count(), 1);
+    QCOMPARE(shown.at(0).at(0).toString(), QStringLiteral("\r\nBob: one"));
+    QVERIFY(frame->isActive() && frame->interval() <= 16);
+    // Within the frame the text is exact at once; the view waits for the frame's end.
+    box.appendArrival(QStringLiteral("\r\nBob: two\r"));
+    box.appendArrival(QStringLiteral("\nBob: three"));
+    QCOMPARE(box.Text(), Greeting + QStringLiteral("\r\nBob: one\r\nBob: two\r\nBob: three"));
+    QCOMPARE(shown.count(), 1);
+    QCOMPARE(box.shownText(), QStringLiteral("Welcome To Chat!\n\nBob: one"));
+    // The frame's end shows all it held in one step, a CR LF split between
+    // two arrivals as one break, and gives them out once.
+    QVERIFY(frameEnds());
+    QCOMPARE(shown.count(), 2);
+    QCOMPARE(shown.at(1).at(0).toString(), QStringLiteral("\r\nBob: two\r\nBob: three"));
+    QCOMPARE(box.shownText(), QStringLiteral("Welcome To Chat!\n\nBob: one\nBob: two\nBob: three"));
+    box.setSelStart(box.Text().size());
+    QCOMPARE(box.textCursor().position(), box.document()->characterCount() - 1);
+    // A frame with no arrival ends the run: the next line is drawn at once.
+    QVERIFY(frame->isActive());
+    QVERIFY(frameEnds());
+    QCOMPARE(shown.count(), 2);
+    QVERIFY(!frame->isActive());
+    box.appendArrival(QStringLiteral("\r\nBob: four"));
+    QCOMPARE(shown.count(), 3);
+    QVERIFY(box.shownText().endsWith(QStringLiteral("\nBob: three\nBob: four")));
+}
+
+void TstTranscript::trimKeepsTheSelectionsKeptPart()
+{
+    // A selection that the bound cuts keeps what is still there; copying it
+    // gives kept text only. Lines of 10 characters, a bound of 80.
+    TranscriptBox box;
+    box.setMaxChars(80);
+    QString lines;
+    for (int i = 0; i < 6; ++i)
+        lines += QStringLiteral("line %1 ab\n").arg(i);
+    box.appendText(lines);
+    QTextCursor selection(box.document());
+    selection.setPosition(37); // the end of line 3 and line 4
+    selection.setPosition(49, QTextCursor::KeepAnchor);
+    box.setTextCursor(selection);
+    QCOMPARE(box.textCursor().selectedText(), QStringLiteral("ab\u2028line 4 ab"));
+    // Arrivals, held for the frame, then past the bound: trimmed to whole
+    // lines, five eighths of the bound or fewer.
+    box.appendArrival(QStringLiteral("line 6 ab\n"));
+    box.appendArrival(QStringLiteral("line 7 ab\nline 8 ab\n"));
+    box.appendArrival(QStringLiteral("line 9 ab\n"));
+    QVERIFY(box.Text().size() <= 80);
+    QVERIFY(box.Text().startsWith(QStringLiteral("line 4 ab\n")));
+    QVERIFY(box.Text().endsWith(QStringLiteral("line 9 ab\n")));
+    QTimer *frame = box.findChild<QTimer *>(QStringLiteral("frame"));
+    frame->stop();
+    QVERIFY(QMetaObject::invokeMethod(frame, "timeout"));
+    QCOMPARE(box.shownText(), box.Text());
+    QCOMPARE(box.textCursor().selectedText(), QStringLiteral("line 4 ab"));
+    box.copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("line 4 ab"));
 }
 
 QTEST_MAIN(TstTranscript)

@@ -129,6 +129,7 @@ void FormChat::Form_Load()
 
 void FormChat::Status_Change(const QString &status)
 {
+    ScreenMsg->showArrivals(); // the last lines are said before the status that follows them
     announcer_->announceStatus(status);
 }
 

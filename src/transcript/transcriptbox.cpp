@@ -48,7 +48,7 @@ TranscriptBox::TranscriptBox(QWidget *parent) : QPlainTextEdit(parent), frame_(t
     frame_.setSingleShot(true);
     frame_.setInterval(FrameMs);
     frame_.setTimerType(Qt::PreciseTimer);
-    connect(&frame_, &QTimer::timeout, this, &TranscriptBox::endFrame);
+    connect(&frame_, &QTimer::timeout, this, &TranscriptBox::showArrivals);
 }
 
 QString TranscriptBox::viewText(const QString &text, bool afterCarriageReturn)
@@ -117,7 +117,7 @@ void TranscriptBox::appendArrival(const QString &text)
     if (maxChars_ > 0 && text_.size() > maxChars_)
         trimToBound(0); // the kept text never waits for the view to stay bounded
     if (!frame_.isActive())
-        endFrame(); // the first arrival after a quiet frame is shown at once
+        showArrivals(); // the first arrival after a quiet frame is shown at once
 }
 
 void TranscriptBox::keep(const QString &text)
@@ -126,7 +126,7 @@ void TranscriptBox::keep(const QString &text)
     text_ += text;
 }
 
-void TranscriptBox::endFrame()
+void TranscriptBox::showArrivals()
 {
     if (arrived_.isEmpty())
         return; // a quiet frame: the next arrival is shown at once

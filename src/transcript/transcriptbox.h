@@ -33,6 +33,9 @@ public:
     void appendArrival(const QString &text);
     // The view catches up with the text kept but not yet shown.
     void showPending();
+    // Arrivals waiting for the frame's end are shown and given out now, so
+    // that what follows them (a status) is said after them.
+    void showArrivals();
     // One display refresh: the longest an arrival waits to be shown.
     static constexpr int FrameMs = 16;
     // Puts the caret at a character position of the text and brings it into view.
@@ -60,7 +63,6 @@ signals:
 private:
     static constexpr int CutBlock = 1; // user state of a block that a cut started
     void keep(const QString &text);
-    void endFrame();
     void trimToBound(qsizetype incoming);
     void markCuts(int viewStart, const QList<transcriptview::Cut> &cuts);
 

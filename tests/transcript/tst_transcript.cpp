@@ -294,6 +294,15 @@ void TstTranscript::arrivalsShowOncePerFrame()
     box.appendArrival(QStringLiteral("\r\nBob: four"));
     QCOMPARE(shown.count(), 3);
     QVERIFY(box.shownText().endsWith(QStringLiteral("\nBob: three\nBob: four")));
+    // Asked to (a status is about to be said), the frame's arrivals go out at once.
+    box.appendArrival(QStringLiteral("\r\nBob: five"));
+    QCOMPARE(shown.count(), 3);
+    box.showArrivals();
+    QCOMPARE(shown.count(), 4);
+    QCOMPARE(shown.at(3).at(0).toString(), QStringLiteral("\r\nBob: five"));
+    QVERIFY(box.shownText().endsWith(QStringLiteral("\nBob: four\nBob: five")));
+    box.showArrivals();
+    QCOMPARE(shown.count(), 4);
 }
 
 void TstTranscript::trimKeepsTheSelectionsKeptPart()

@@ -2,9 +2,11 @@
 // for line, shows whatever a peer sends as text and nothing else, and keeps
 // the end in view after every append.
 #include "transcript/transcriptbox.h"
+#include "access/accessiblefactory.h"
 #include "support/testing.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QAccessible>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QScrollBar>
@@ -56,6 +58,8 @@ private slots:
     void trimNeverSplitsARunOfMarks();
     void arrivalsShowOncePerFrame();
     void trimKeepsTheSelectionsKeptPart();
+    void longLinesWrapAtTheViewsWidth();
+    void accessibleTextAndCaret();
 };
 
 void TstTranscript::keepsExactTextAndShowsIt_data()
@@ -335,6 +339,77 @@ void TstTranscript::trimKeepsTheSelectionsKeptPart()
     QCOMPARE(box.textCursor().selectedText(), QStringLiteral("line 4 ab"));
     box.copy();
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("line 4 ab"));
+}
+
+void TstTranscript::longLinesWrapAtTheViewsWidth()
+{
+    TranscriptBox box;
+    box.resize(337, 209);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QString words = QStringLiteral("Ann:");
+    for (int i = 0; i < 60; ++i)
+        words += QStringLiteral(" word%1").arg(i);
+    const QString run(400, u'x');
+    box.appendText(QStringLiteral("\r\n") + words + QStringLiteral("\r\n") + run);
+    // The chat line breaks between words, the run without a space anywhere;
+    // no line is wider than the view, and together they are the text.
+    const QStringList lines = shownLines(box);
+    QCOMPARE(lines.first(), QString());
+    QStringList wordLines, runLines;
+    for (const QString &line : lines.sliced(1))
+        (line.startsWith(u'x') ? runLines : wordLines) << line;
+    QVERIFY2(wordLines.size() > 3 && runLines.size() > 1, qPrintable(lines.join(u'|')));
+    QCOMPARE(wordLines.join(QString()), words);
+    for (const QString &line : wordLines.first(wordLines.size() - 1))
+        QVERIFY2(line.endsWith(u' '), qPrintable(line));
+    QCOMPARE(runLines.join(QString()), run);
+    const int room = box.viewport()->width();
+    for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next()) {
+        for (int i = 0; i < block.layout()->lineCount(); ++i)
+            QVERIFY(block.layout()->lineAt(i).naturalTextWidth() <= room);
+    }
+}
+
+void TstTranscript::accessibleTextAndCaret()
+{
+    platform::installAccessibleFactory();
+    TranscriptBox box;
+    box.resize(337, 209);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    box.setText(Greeting);
+    box.appendArrival(QStringLiteral("\r\nBob: hi\r\rBob: \u05e9\u05dc\u05d5\u05dd"));
+    box.setSelStart(box.Text().size());
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&box);
+    QVERIFY(accessible && accessible->textInterface());
+    QAccessibleTextInterface *text = accessible->textInterface();
+    // Lines broken by "\n", each CR LF or lone CR one break; the caret at the end.
+    const QString shown = QStringLiteral("Welcome To Chat!\n\nBob: hi\n\nBob: \u05e9\u05dc\u05d5\u05dd");
+    QCOMPARE(text->characterCount(), shown.size());
+    QCOMPARE(text->text(0, shown.size()), shown);
+    QCOMPARE(text->text(18, 25), QStringLiteral("Bob: hi"));
+    QCOMPARE(text->cursorPosition(), shown.size());
+    // A selection made through it is the box's, and copies as such.
+    text->setSelection(0, 18, 25);
+    int start = -1, end = -1;
+    QCOMPARE(text->selectionCount(), 1);
+    text->selection(0, &start, &end);
+    QCOMPARE(std::pair(start, end), std::pair(18, 25));
+    box.copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Bob: hi"));
+    text->setSelection(0, -5, 999); // clamped to the text
+    text->selection(0, &start, &end);
+    QCOMPARE(std::pair(start, end), std::pair(0, int(shown.size())));
+    text->setCursorPosition(20);
+    QCOMPARE(text->cursorPosition(), 20);
+    QCOMPARE(text->selectionCount(), 0);
+    // Where a character is drawn and which character is at a point agree.
+    for (int offset : {0, 18, 20}) {
+        const QRect rect = text->characterRect(offset);
+        QVERIFY(rect.width() > 0 && rect.height() > 0);
+        QCOMPARE(text->offsetAtPoint(QPoint(rect.left() + 1, rect.center().y())), offset);
+    }
 }
 
 QTEST_MAIN(TstTranscript)

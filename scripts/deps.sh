@@ -16,6 +16,7 @@ packages=(
   at-spi2-core dbus python3-gi gir1.2-atspi-2.0 openbox orca
   weston xwayland qt6-wayland python3-xlib libxcb1-dev
   iproute2
+  ibus ibus-hangul fcitx5 fcitx5-hangul fcitx5-frontend-qt6 ncat
 )
 
 missing=()

@@ -7,6 +7,7 @@
 #include "access/accessibility.h"
 #include "access/announcer.h"
 #include "controls/colors.h"
+#include "controls/composition.h"
 #include "controls/controls.h"
 #include "system/fonts.h"
 #include "controls/line.h"
@@ -42,6 +43,9 @@ FormChat::FormChat(Program &program) : Form(program)
     Command1 = place(makeButton(area, QStringLiteral("Command1"), tr("Send")), 4200, 4200, 975, 495);
     Command1->setToolTip(tr("Press On This Key To Send Your Message"));
     Command1->setEnabled(false);
+    // A click leaves the focus in the message box, and with it what an input
+    // method is composing there, for Send to take.
+    Command1->setFocusPolicy(Qt::TabFocus);
 
     Status = place(new StatusLabel(area), 3120, 240, 2055, 375);
     Status->setObjectName(QStringLiteral("Status"));
@@ -67,6 +71,7 @@ FormChat::FormChat(Program &program) : Form(program)
     new LongTextGuard(MyMsg, [](qsizetype characters) {
         return tr("%1 characters to send").arg(QLocale().toString(characters));
     });
+    composition_ = new Composition(MyMsg);
 
     Welcome = place(makeLabel(area, QStringLiteral("Welcome"), QString()), 120, 120, 3000, 435);
     Welcome->setFont(makeFont(QStringLiteral("Comic Sans MS"), 14.25, true));
@@ -177,7 +182,10 @@ void FormChat::Winsock_Undelivered(qint64 characters, qint32 lines)
 void FormChat::Command1_Click()
 {
     const QString userName = program().form<FormSetup>().UserName->text();
-    MsgLine = CrLf + userName + QStringLiteral(": ") + MyMsg->text();
+    // What the box shows, the part an input method is still composing included.
+    const QString message = composition_->shownText();
+    composition_->take();
+    MsgLine = CrLf + userName + QStringLiteral(": ") + message;
     ScreenMsg->appendText(MsgLine);
     Winsock->SendData(MsgLine);
     ScreenMsg->setSelStart(ScreenMsg->Text().size());

@@ -12,6 +12,7 @@ class QPushButton;
 
 namespace platform {
 class Announcer;
+class Composition;
 class TranscriptBox;
 class Winsock;
 } // namespace platform
@@ -73,4 +74,5 @@ private:
     void mnuOA_Click();
 
     platform::Announcer *announcer_;
+    platform::Composition *composition_;
 };

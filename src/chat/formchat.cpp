@@ -11,7 +11,7 @@
 #include "controls/controls.h"
 #include "system/fonts.h"
 #include "controls/line.h"
-#include "controls/longtext.h"
+#include "controls/longtextbox.h"
 #include "controls/shortcuts.h"
 #include "controls/statuslabel.h"
 #include "transcript/transcriptbox.h"
@@ -64,13 +64,12 @@ FormChat::FormChat(Program &program) : Form(program)
     describe(ScreenMsg, tr("Chat Room"), tr("This is Chat Room"));
     ScreenMsg->setMaxChars(TranscriptBound);
 
-    MyMsg = place(makeTextBox(area, QStringLiteral("MyMsg")), 120, 4200, 3855, 495);
+    MyMsg = place(new LongTextBox(area, [](qsizetype characters) {
+        return tr("%1 characters to send").arg(QLocale().toString(characters));
+    }), 120, 4200, 3855, 495);
+    MyMsg->setObjectName(QStringLiteral("MyMsg"));
     MyMsg->setFont(makeFont(QStringLiteral("Lucida Sans Unicode"), 12));
     MyMsg->setToolTip(tr("Here Enter Your Message"));
-    MyMsg->setMaxLength(std::numeric_limits<int>::max());
-    new LongTextGuard(MyMsg, [](qsizetype characters) {
-        return tr("%1 characters to send").arg(QLocale().toString(characters));
-    });
     composition_ = new Composition(MyMsg);
 
     Welcome = place(makeLabel(area, QStringLiteral("Welcome"), QString()), 120, 120, 3000, 435);

@@ -84,6 +84,9 @@ void TstLongTextBox::keysActOnTheText()
     QCOMPARE(b.box->text(), text);
     QCOMPARE(b.box->isLong(), summary);
     QCOMPARE(b.box->echoMode() == QLineEdit::Normal, !summary);
+    // Drawn or not, input methods see a plain text box, not a password.
+    QVERIFY(!(b.box->inputMethodHints() & (Qt::ImhHiddenText | Qt::ImhSensitiveData)));
+    QVERIFY(b.box->testAttribute(Qt::WA_InputMethodEnabled));
     b.keys(QKeySequence::Undo);
     QCOMPARE(b.box->text(), QStringLiteral("hi"));
     QVERIFY(!b.box->isLong());

@@ -7,9 +7,9 @@ usage: check-ime.py PROGRAM ibus|fcitx
 
 Starts openbox, the input-method daemon (ibus-daemon with ibus-hangul, or
 fcitx5 with fcitx5-hangul), an ncat peer and the program; connects from the
-setup window by keys; then, with the Hangul engine on, types two-set keys
-and sends each line once by a click on Send and once by Tab then Space,
-always while the last syllable is still composing. The peer must receive
+setup window; then, with the Hangul engine on, types two-set keys and sends
+lines by a click on Send and by Tab then Space, each while its last syllable
+is still composing (the box's picture has settled). The peer must receive
 each line exactly as composed, and nothing of a sent line may turn up again
 in the box: the next line would carry it to the peer. Every wait is bounded;
 the first wrong answer ends the run with a message.

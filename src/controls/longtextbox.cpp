@@ -1,5 +1,6 @@
 #include "controls/longtextbox.h"
 
+#include "controls/textsizewatch.h"
 #include "controls/textsummary.h"
 #include "controls/wholeedits.h"
 
@@ -13,33 +14,17 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QTextBoundaryFinder>
-#include <QValidator>
 
 #include <limits>
 
 namespace platform {
 
-// Sees every new text before the box lays it out: the one place to switch
-// the box to its summary before a long text is ever laid out.
-class LongTextThreshold : public QValidator
-{
-public:
-    explicit LongTextThreshold(LongTextBox *box) : QValidator(box), box_(box) {}
-    State validate(QString &input, int &) const override
-    {
-        box_->follow(input.size());
-        return Acceptable;
-    }
-
-private:
-    LongTextBox *box_;
-};
-
 LongTextBox::LongTextBox(QWidget *parent, std::function<QString(qsizetype)> words)
     : QLineEdit(parent), words_(std::move(words)), edits_(new WholeEdits(this))
 {
     setMaxLength(std::numeric_limits<int>::max()); // a line edit stops at 32,767 unless told
-    setValidator(new LongTextThreshold(this));
+    // Switches to the summary before a long text is ever laid out.
+    setValidator(new TextSizeWatch(this, [this](qsizetype size) { follow(size); }));
 }
 
 QString LongTextBox::summary() const
@@ -63,7 +48,6 @@ void LongTextBox::follow(qsizetype size)
     // What a screen reader is told changes: the name carries the count.
     QAccessibleEvent named(this, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&named);
-    emit longChanged(hide);
 }
 
 bool LongTextBox::selectionIsBig() const
@@ -89,54 +73,56 @@ bool LongTextBox::deleteWhole(QKeyEvent *event)
     const bool del = event->matches(QKeySequence::Delete);
     const bool word = event->matches(QKeySequence::DeleteStartOfWord) || event->matches(QKeySequence::DeleteEndOfWord)
         || (event->key() == Qt::Key_Backspace && event->modifiers() == Qt::ControlModifier);
-    const bool line = event->matches(QKeySequence::DeleteEndOfLine) || event->matches(QKeySequence::DeleteCompleteLine);
-    if (!(backspace || del || word || line))
+    const bool toEnd = event->matches(QKeySequence::DeleteEndOfLine);
+    const bool wholeLine = event->matches(QKeySequence::DeleteCompleteLine);
+    if (!(backspace || del || word || toEnd || wholeLine))
         return false;
+    if (toEnd || wholeLine) {
+        if (!long_)
+            return false; // a short text: the box's own way is quick
+        // As the box's own: the line, or the rest of it, is cut.
+        if (wholeLine)
+            selectAll();
+        else
+            setSelection(cursorPosition(), int(size_ - cursorPosition()));
+        edits_->cut();
+        return true;
+    }
     if (hasSelectedText()) {
         if (!selectionIsBig() && !long_)
             return false;
-        if (line && !event->matches(QKeySequence::DeleteEndOfLine))
-            edits_->cut();
-        else
-            edits_->removeRange(selectionStart(), selectionStart() + selectionLength());
+        edits_->removeRange(selectionStart(), selectionStart() + selectionLength());
         return true;
     }
     if (!long_ || backspace || del)
         return false; // one character: the box's own way is quick
     const QString all = text();
     const int at = cursorPosition();
-    if (event->matches(QKeySequence::DeleteEndOfLine)) {
-        edits_->removeRange(at, int(all.size()));
-    } else if (event->matches(QKeySequence::DeleteCompleteLine)) {
-        selectAll();
-        edits_->cut();
-    } else {
-        // The next word boundary, found in a window around the cursor.
-        const bool back = !event->matches(QKeySequence::DeleteEndOfWord);
-        constexpr int Window = 256;
-        const int from = back ? std::max(0, at - Window) : at;
-        const int to = back ? at : int(std::min<qsizetype>(all.size(), at + Window));
-        QTextBoundaryFinder words(QTextBoundaryFinder::Word, all.mid(from, to - from));
-        words.setPosition(back ? to - from : 0);
-        const QString near = all.mid(from, to - from);
-        auto blank = [&](qsizetype a, qsizetype b) { return near.mid(a, b - a).trimmed().isEmpty(); };
-        qsizetype edge = back ? words.toPreviousBoundary() : words.toNextBoundary();
-        // As the box's own word keys: back over the spaces and the word
-        // before them; forward over a word and the spaces after it.
-        if (back && edge > 0 && blank(edge, to - from))
-            edge = words.toPreviousBoundary();
-        else if (!back && edge > 0 && !blank(0, edge)) {
-            const qsizetype word = edge;
-            const qsizetype next = words.toNextBoundary();
-            edge = next > 0 && blank(word, next) ? next : word;
-        }
-        if (edge < 0)
-            edge = back ? 0 : to - from;
-        if (back)
-            edits_->removeRange(int(from + edge), at);
-        else
-            edits_->removeRange(at, int(from + edge));
+    // The next word boundary, found in a window around the cursor.
+    const bool back = !event->matches(QKeySequence::DeleteEndOfWord);
+    constexpr int Window = 256;
+    const int from = back ? std::max(0, at - Window) : at;
+    const int to = back ? at : int(std::min<qsizetype>(all.size(), at + Window));
+    QTextBoundaryFinder words(QTextBoundaryFinder::Word, all.mid(from, to - from));
+    words.setPosition(back ? to - from : 0);
+    const QString near = all.mid(from, to - from);
+    auto blank = [&](qsizetype a, qsizetype b) { return near.mid(a, b - a).trimmed().isEmpty(); };
+    qsizetype edge = back ? words.toPreviousBoundary() : words.toNextBoundary();
+    // As the box's own word keys: back over the spaces and the word
+    // before them; forward over a word and the spaces after it.
+    if (back && edge > 0 && blank(edge, to - from))
+        edge = words.toPreviousBoundary();
+    else if (!back && edge > 0 && !blank(0, edge)) {
+        const qsizetype wordEnd = edge;
+        const qsizetype next = words.toNextBoundary();
+        edge = next > 0 && blank(wordEnd, next) ? next : wordEnd;
     }
+    if (edge < 0)
+        edge = back ? 0 : to - from;
+    if (back)
+        edits_->removeRange(int(from + edge), at);
+    else
+        edits_->removeRange(at, int(from + edge));
     return true;
 }
 

@@ -31,10 +31,6 @@ public:
 
     WholeEdits &edits() { return *edits_; }
 
-signals:
-    // The box began or stopped showing a summary in place of its text.
-    void longChanged(bool isLong);
-
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
@@ -43,7 +39,6 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    friend class LongTextThreshold;
     void follow(qsizetype size);
     bool big(qsizetype size) const { return size > ShowChars; }
     // Puts `text` over the selection in one step when the result or the

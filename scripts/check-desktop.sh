@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the program on real desktops and checks it from outside:
-#   1. an Xvfb X server with the openbox window manager: check-desktop.py drives
-#      the program through XTEST and reads window properties, frames and pixels
-#      from the X server;
+#   1. an Xvfb X server with the openbox window manager, and again with KDE's
+#      kwin_x11: check-desktop.py drives the program through XTEST and reads
+#      window properties, frames, captions and pixels from the X server;
 #   2. weston's headless Wayland compositor: a conversation with a loopback peer
 #      on Qt's Wayland client, ended by Exit with status 0; and the same again
 #      where weston also offers XWayland, which the program then picks.
@@ -36,6 +36,21 @@ timeout 90 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp" bash -c
   /usr/bin/python3 scripts/check-desktop.py "$1"; status=$?
   kill $wm 2>/dev/null
   exit $status' check-desktop "$program" || { echo "check-desktop: X11 part failed ($?)" >&2; exit 1; }
+
+echo "=== X11: Xvfb + kwin_x11 (KDE's window manager, Breeze title bars, compositing off)"
+# kwin keeps its settings and its session bus to this run.
+mkdir -p "$runtime/kde"
+timeout 120 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp" \
+  env XDG_CONFIG_HOME="$runtime/kde" XDG_DATA_HOME="$runtime/kde" XDG_CACHE_HOME="$runtime/kde" \
+  dbus-run-session -- bash -c '
+  KWIN_COMPOSE=N kwin_x11 --replace >"$XDG_RUNTIME_DIR/kwin.log" 2>&1 &
+  wm=$!
+  /usr/bin/python3 scripts/check-desktop.py "$1" kwin; status=$?
+  kill $wm 2>/dev/null
+  [ $status -eq 0 ] || tail -n 20 "$XDG_RUNTIME_DIR/kwin.log" >&2
+  exit $status' check-desktop "$program" \
+  2> >(grep -Ev "^dbus-daemon|X11 connection broke|^X connection to|^XIO|after [0-9]+ requests" >&2) \
+  || { echo "check-desktop: KDE part failed ($?)" >&2; exit 1; }
 
 # A headless weston with its X11 server for X clients; sets $display.
 start_weston() {

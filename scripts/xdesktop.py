@@ -20,6 +20,13 @@ def fail(message):
     sys.exit(1)
 
 
+def shot(name):
+    """A picture of the screen into $ZAQ_DESKTOP_SHOTS/name.png, when asked for."""
+    folder = os.environ.get("ZAQ_DESKTOP_SHOTS")
+    if folder:
+        subprocess.run(["import", "-window", "root", os.path.join(folder, name + ".png")], check=True)
+
+
 def check(condition, message):
     if not condition:
         fail(message)
@@ -101,8 +108,13 @@ def centre(rect):
 
 
 def work_area():
-    x, y, w, h = until("the work area", lambda: prop(root, "_NET_WORKAREA"))[:4]
-    return (x, y, w, h)
+    """The work area the window manager gives, else (kwin without panels sets
+    none) the whole screen."""
+    area = prop(root, "_NET_WORKAREA")
+    if area:
+        return tuple(area[:4])
+    g = root.get_geometry()
+    return (0, 0, g.width, g.height)
 
 
 def near(a, b, tolerance):
@@ -195,3 +207,71 @@ def in_client(window, x_px, y_px, client_height_px):
     The client area is the bottom `client_height_px` of the window."""
     cx, cy, cw, ch = client(window)
     return (cx + x_px, cy + ch - client_height_px + y_px)
+
+
+def caption_ink(window):
+    """The caption drawn in a window's title bar as (width, ink): the widest
+    run of columns with ink (pixels far from the bar's own colour), runs
+    closer than 8 px joined (the buttons are narrower runs apart from it),
+    and the ink in it (the sum of each pixel's distance from the bar's
+    colour, 0 to 1), which tells "Missed!" from an elided "Mi...d!" of about
+    the same width."""
+    x, y, w, _ = frame(window)
+    top = (prop(window, "_NET_FRAME_EXTENTS") or (0, 0, 0, 0))[2]
+    if top < 8:
+        return 0, 0
+    band = root.get_image(x, y + 4, w, top - 8, X.ZPixmap, 0xFFFFFFFF).data
+    rows = top - 8
+    grey = [[sum(band[(r * w + c) * 4:(r * w + c) * 4 + 3]) // 3 for c in range(w)] for r in range(rows)]
+    counts = {}
+    for row in grey:
+        for v in row:
+            counts[v] = counts.get(v, 0) + 1
+    back = max(counts, key=counts.get)
+    inked = [any(abs(grey[r][c] - back) > 50 for r in range(rows)) for c in range(w)]
+    runs, start, last = [], None, None
+    for c, ink in enumerate(inked + [False] * 9):
+        if ink:
+            start = c if start is None or c - last > 8 else start
+            last = c
+        elif start is not None and c - last > 8:
+            runs.append((start, last))
+            start = None
+    if not runs:
+        return 0, 0
+    first, end = max(runs, key=lambda run: run[1] - run[0])
+    ink = sum(abs(grey[r][c] - back) for r in range(rows) for c in range(first, end + 1)) / 255
+    return end - first + 1, round(ink, 1)
+
+
+def caption_whole(window, like=None):
+    """Whether a window's caption is drawn whole: as wide as the same caption
+    on a wide window of our own of the same type, transient for the same window.
+    Measures the window first, while the focus is where the check left it."""
+    # before our window takes the focus from it
+    drawn = until(f"the caption {title(window)!r} drawn", lambda: caption_ink(window)[0] and caption_ink(window))
+    probe = root.create_window(0, 0, 900, 60, 0, X.CopyFromParent)
+    # A blank Braille pattern after it (printable, no ink): the same ink,
+    # but not the same caption, which kwin would number (" <2>").
+    caption = title(window) + "\u2800"
+    probe.change_property(atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8, caption.encode())
+    kind = prop(window, "_NET_WM_WINDOW_TYPE")
+    if kind:
+        probe.change_property(atom("_NET_WM_WINDOW_TYPE"), Xatom.ATOM, 32, kind)
+    parent = window.get_wm_transient_for()
+    if parent:
+        probe.set_wm_transient_for(parent)
+    probe.map()
+    d.sync()
+    try:
+        until("our probe window framed", lambda: prop(probe, "_NET_FRAME_EXTENTS"))
+        until("our probe window drawn", lambda: caption_ink(probe)[0])
+        time.sleep(0.2)  # the title bar drawn through
+        whole = caption_ink(probe)
+
+    finally:
+        probe.destroy()
+        d.sync()
+    same = abs(whole[0] - drawn[0]) <= 1 and abs(whole[1] - drawn[1]) <= 0.06 * whole[1]
+    return same, (f"caption {title(window)!r} drawn {drawn[0]} px wide, ink {drawn[1]}; "
+                  f"whole {whole[0]} px, ink {whole[1]}")

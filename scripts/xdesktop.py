@@ -151,10 +151,10 @@ def popups():
     for w in root.query_tree().children:
         try:
             a = w.get_attributes()
-        except Exception:
+            if a.override_redirect and a.map_state == X.IsViewable and w.get_wm_class():
+                found.append(w.id)
+        except Exception:  # the window went away meanwhile
             continue
-        if a.override_redirect and a.map_state == X.IsViewable and w.get_wm_class():
-            found.append(w.id)
     return found
 
 

@@ -195,10 +195,12 @@ QMargins marginsOf(const QWidget *window)
             frame.bottom() - inner.bottom()};
 }
 
-// The frame and whether the window manager itself told it.
-std::pair<QMargins, bool> likelyFrame(QWidget *window)
+// The frame and whether the window manager itself told it; asked of the
+// window manager only when `ask` is set (it answers for the window's hints
+// as they stand, so only a window about to be mapped asks).
+std::pair<QMargins, bool> likelyFrame(QWidget *window, bool ask = true)
 {
-    if (std::optional<QMargins> asked = askWindowManager(window))
+    if (std::optional<QMargins> asked = askWindowManager(window, ask))
         return {*asked, true};
     window->winId();
     if (const QMargins own = window->windowHandle()->frameMargins(); !own.isNull())
@@ -262,7 +264,7 @@ int captionWidth(QWidget *window)
 {
     // The title-bar buttons are about as wide as the title bar is high: room
     // for four (menu, minimise, maximise, close) beside the caption.
-    const QMargins frame = likelyFrame(window).first;
+    const QMargins frame = likelyFrame(window, false).first;
     const int bar = frame.top() - frame.bottom();
     if (bar <= 0)
         return 0;

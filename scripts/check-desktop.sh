@@ -3,7 +3,9 @@
 #   1. an Xvfb X server with the openbox window manager, and again with KDE's
 #      kwin_x11: check-desktop.py drives the program through XTEST and reads
 #      window properties, frames, captions and pixels from the X server;
-#   2. weston's headless Wayland compositor: a conversation with a loopback peer
+#   2. the four windows pictured under the light default, qt6ct's dark scheme
+#      and Adwaita-dark (Qt's GTK theme): check-contrast.py reads every text;
+#   3. weston's headless Wayland compositor: a conversation with a loopback peer
 #      on Qt's Wayland client, ended by Exit with status 0; and the same again
 #      where weston also offers XWayland, which the program then picks.
 # Usage: scripts/check-desktop.sh [build-dir]   (default build/release)
@@ -13,7 +15,8 @@ cd "$(dirname "$0")/.."
 build="${1:-build/release}"
 program="$build/src/ZAQCHAT"
 driver="$build/tests/desktop_drive"
-for f in "$program" "$driver"; do
+shooter="$build/tools/zaq_screenshots"
+for f in "$program" "$driver" "$shooter"; do
   [ -x "$f" ] || { echo "check-desktop: $f not built" >&2; exit 1; }
 done
 
@@ -51,6 +54,29 @@ timeout 120 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp" \
   exit $status' check-desktop "$program" \
   2> >(grep -Ev "^dbus-daemon|X11 connection broke|^X connection to|^XIO|after [0-9]+ requests" >&2) \
   || { echo "check-desktop: KDE part failed ($?)" >&2; exit 1; }
+
+echo "=== Dark desktops: qt6ct's darker scheme, Adwaita-dark through Qt's GTK theme"
+# The four windows pictured under the light default and under each dark
+# palette; check-contrast.py reads every text's pixels.
+mkdir -p "$runtime/qt6ct/qt6ct"
+printf '%s\n' '[Appearance]' 'color_scheme_path=/usr/share/qt6ct/colors/darker.conf' 'custom_palette=true' \
+  'style=Fusion' >"$runtime/qt6ct/qt6ct/qt6ct.conf"
+shoot() {  # folder, then the environment to run in
+  local folder="$runtime/$1"; shift
+  mkdir -p "$folder"
+  env QT_QPA_PLATFORM=xcb "$@" timeout 60 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp" bash -c '
+    openbox --sm-disable >/dev/null 2>&1 &
+    wm=$!
+    until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do sleep 0.05; done
+    "$1" "$2" >/dev/null; status=$?
+    kill $wm 2>/dev/null
+    exit $status' shoot "$shooter" "$folder" || { echo "check-desktop: pictures under $folder failed" >&2; exit 1; }
+}
+shoot light
+shoot qt6ct QT_QPA_PLATFORMTHEME=qt6ct XDG_CONFIG_HOME="$runtime/qt6ct"
+shoot adwaita QT_QPA_PLATFORMTHEME=gtk3 GTK_THEME=Adwaita:dark
+/usr/bin/python3 scripts/check-contrast.py "$runtime/light" qt6ct="$runtime/qt6ct" adwaita-dark="$runtime/adwaita" \
+  || { echo "check-desktop: dark desktops failed" >&2; exit 1; }
 
 # A headless weston with its X11 server for X clients; sets $display.
 start_weston() {

@@ -109,9 +109,9 @@ def run(proc):
     check(near(centre(frame(help_window)), centre(area), NEAR), "help frame centred on the work area")
     shot(f"{WM}-help")
     check(*caption_whole(help_window))
-    if WM == "kwin":
-        # kwin keeps a window without a minimise box from being minimised.
-        print("  --  help not minimised: kwin minimises no window without a minimise box")
+    if WM in ("kwin", "mutter"):
+        # kwin and mutter keep a window without a minimise box from being minimised.
+        print(f"  --  help not minimised: {WM} minimises no window without a minimise box")
     else:
         send_client_message(help_window, "WM_CHANGE_STATE", [3])  # iconic
         until("help minimised", lambda: wm_state(help_window) == 3)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the program on real desktops and checks it from outside:
-#   1. an Xvfb X server with the openbox window manager, and again with KDE's
-#      kwin_x11: check-desktop.py drives the program through XTEST and reads
+#   1. an Xvfb X server with the openbox window manager, again with KDE's
+#      kwin_x11 and again with GNOME's mutter; then a conversation on mutter's
+#      own Wayland (headless): check-desktop.py drives the program through XTEST and reads
 #      window properties, frames, captions and pixels from the X server;
 #   2. the four windows pictured under the light default, qt6ct's dark scheme
 #      and Adwaita-dark (Qt's GTK theme): check-contrast.py reads every text;
@@ -54,6 +55,36 @@ timeout 120 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp" \
   exit $status' check-desktop "$program" \
   2> >(grep -Ev "^dbus-daemon|X11 connection broke|^X connection to|^XIO|after [0-9]+ requests" >&2) \
   || { echo "check-desktop: KDE part failed ($?)" >&2; exit 1; }
+
+echo "=== X11: Xvfb + mutter (GNOME's window manager, as it manages XWayland's windows)"
+mkdir -p "$runtime/gnome"
+timeout 120 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp" \
+  env XDG_CONFIG_HOME="$runtime/gnome" XDG_DATA_HOME="$runtime/gnome" XDG_CACHE_HOME="$runtime/gnome" \
+  dbus-run-session -- bash -c '
+  mutter --x11 --replace >"$XDG_RUNTIME_DIR/mutter-x11.log" 2>&1 &
+  wm=$!
+  /usr/bin/python3 scripts/check-desktop.py "$1" mutter; status=$?
+  kill $wm 2>/dev/null
+  [ $status -eq 0 ] || tail -n 20 "$XDG_RUNTIME_DIR/mutter-x11.log" >&2
+  exit $status' check-desktop "$program" \
+  2> >(grep -Ev "^dbus-daemon|^ALSA" >&2) \
+  || { echo "check-desktop: GNOME part failed ($?)" >&2; exit 1; }
+
+echo "=== Wayland: mutter, headless, Qt's own Wayland client"
+status=0
+env XDG_CONFIG_HOME="$runtime/gnome" XDG_DATA_HOME="$runtime/gnome" XDG_CACHE_HOME="$runtime/gnome" \
+  timeout 90 dbus-run-session -- bash -c '
+  mutter --headless --virtual-monitor 1280x1024 --wayland --no-x11 --wayland-display=zaq-mutter-$$ \
+    >"$XDG_RUNTIME_DIR/mutter.log" 2>&1 &
+  wm=$!
+  for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/zaq-mutter-$$" ] && break; sleep 0.1; done
+  [ -S "$XDG_RUNTIME_DIR/zaq-mutter-$$" ] || { echo "check-desktop: mutter did not start" >&2; cat "$XDG_RUNTIME_DIR/mutter.log" >&2; exit 1; }
+  env -u DISPLAY WAYLAND_DISPLAY="zaq-mutter-$$" QT_QPA_PLATFORM=wayland ZAQ_EXPECT_PLATFORM=wayland timeout 60 "$1"
+  status=$?
+  kill $wm 2>/dev/null
+  exit $status' check-desktop "$driver" 2> >(grep -Ev "^dbus-daemon|^ALSA" >&2) || status=$?
+[ "$status" -eq 0 ] || { echo "check-desktop: mutter Wayland part failed (status $status)" >&2; exit 1; }
+echo "check-desktop: mutter Wayland conversation ended by Exit with status 0"
 
 echo "=== Dark desktops: qt6ct's darker scheme, Adwaita-dark through Qt's GTK theme"
 # The four windows pictured under the light default and under each dark

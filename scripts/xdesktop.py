@@ -160,10 +160,11 @@ def popups():
 
 def menu(letter, item):
     """Opens a menu of the active window with Alt+letter and picks an item by its letter."""
+    before = set(popups())  # the window manager's own (mutter has one)
     key(letter, "Alt_L")
-    until(f"the menu of Alt+{letter.upper()}", popups)
+    until(f"the menu of Alt+{letter.upper()}", lambda: set(popups()) - before)
     key(item)
-    until("the menu to close", lambda: not popups())
+    until("the menu to close", lambda: not set(popups()) - before)
 
 
 def type_text(text):
@@ -213,9 +214,9 @@ def caption_ink(window):
     """The caption drawn in a window's title bar as (width, ink): the widest
     run of columns with ink (pixels far from the bar's own colour), runs
     closer than 8 px joined (the buttons are narrower runs apart from it),
-    and the ink in it (the sum of each pixel's distance from the bar's
-    colour, 0 to 1), which tells "Missed!" from an elided "Mi...d!" of about
-    the same width."""
+    and the ink in it (how many pixels are at least half as far from the
+    bar's colour as the farthest), which tells "Missed!" from an elided
+    "Mi...d!" of about the same width."""
     x, y, w, _ = frame(window)
     top = (prop(window, "_NET_FRAME_EXTENTS") or (0, 0, 0, 0))[2]
     if top < 8:
@@ -240,17 +241,37 @@ def caption_ink(window):
     if not runs:
         return 0, 0
     first, end = max(runs, key=lambda run: run[1] - run[0])
-    ink = sum(abs(grey[r][c] - back) for r in range(rows) for c in range(first, end + 1)) / 255
-    return end - first + 1, round(ink, 1)
+    # Pixels at least half as far from the bar's colour as the farthest: an
+    # inactive caption's lighter ink counts as much.
+    dist = [abs(grey[r][c] - back) for r in range(rows) for c in range(first, end + 1)]
+    return end - first + 1, sum(2 * v >= max(dist) for v in dist)
+
+
+def settled(what, measure):
+    """A measure that is not empty and the same twice, 0.15 s apart (a title
+    bar is drawn in steps)."""
+    last = [None]
+
+    def probe():
+        now = measure()
+        same = now[0] and now == last[0]
+        last[0] = now
+        if not same:
+            time.sleep(0.15)
+        return same and now
+    return until(what, probe)
 
 
 def caption_whole(window, like=None):
     """Whether a window's caption is drawn whole: as wide as the same caption
     on a wide window of our own of the same type, transient for the same window.
     Measures the window first, while the focus is where the check left it."""
-    # before our window takes the focus from it
-    drawn = until(f"the caption {title(window)!r} drawn", lambda: caption_ink(window)[0] and caption_ink(window))
-    probe = root.create_window(0, 0, 900, 60, 0, X.CopyFromParent)
+    drawn = settled(f"the caption {title(window)!r} drawn", lambda: caption_ink(window))  # while focused
+    # At the foot of the screen, clear of the program's windows (a modal box
+    # stays above it), where the window manager is told to put it.
+    at = root.get_geometry().height - 90
+    probe = root.create_window(0, at, 900, 40, 0, X.CopyFromParent, background_pixel=d.screen().white_pixel)
+    probe.set_wm_normal_hints(flags=1 | 4, x=0, y=at)  # USPosition, PPosition
     # A blank Braille pattern after it (printable, no ink): the same ink,
     # but not the same caption, which kwin would number (" <2>").
     caption = title(window) + "\u2800"
@@ -265,13 +286,11 @@ def caption_whole(window, like=None):
     d.sync()
     try:
         until("our probe window framed", lambda: prop(probe, "_NET_FRAME_EXTENTS"))
-        until("our probe window drawn", lambda: caption_ink(probe)[0])
-        time.sleep(0.2)  # the title bar drawn through
-        whole = caption_ink(probe)
+        whole = settled("our probe window's caption drawn", lambda: caption_ink(probe))
 
     finally:
         probe.destroy()
         d.sync()
-    same = abs(whole[0] - drawn[0]) <= 1 and abs(whole[1] - drawn[1]) <= 0.06 * whole[1]
+    same = abs(whole[0] - drawn[0]) <= 1 and abs(whole[1] - drawn[1]) <= 0.08 * whole[1]
     return same, (f"caption {title(window)!r} drawn {drawn[0]} px wide, ink {drawn[1]}; "
                   f"whole {whole[0]} px, ink {whole[1]}")

@@ -221,7 +221,13 @@ def caption_ink(window):
     top = (prop(window, "_NET_FRAME_EXTENTS") or (0, 0, 0, 0))[2]
     if top < 8:
         return 0, 0
-    band = root.get_image(x, y + 4, w, top - 8, X.ZPixmap, 0xFFFFFFFF).data
+    screen = root.get_geometry()
+    if x < 0 or y < 0 or x + w > screen.width or y + top > screen.height:
+        return 0, 0  # not (yet) wholly on the screen: measured again
+    try:
+        band = root.get_image(x, y + 4, w, top - 8, X.ZPixmap, 0xFFFFFFFF).data
+    except Exception:  # the window moved meanwhile
+        return 0, 0
     rows = top - 8
     grey = [[sum(band[(r * w + c) * 4:(r * w + c) * 4 + 3]) // 3 for c in range(w)] for r in range(rows)]
     counts = {}

@@ -23,6 +23,8 @@ tests=(
   appstream desktop-file-utils lintian dpkg-dev file
   at-spi2-core dbus python3-gi gir1.2-atspi-2.0 openbox orca
   weston xwayland python3-xlib
+  kwin-x11 kwin-style-breeze mutter qt6ct qt6-gtk-platformtheme
+  ibus ibus-hangul fcitx5 fcitx5-hangul fcitx5-frontend-qt6 ncat libglib2.0-bin
   debootstrap
 )
 

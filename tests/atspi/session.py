@@ -20,7 +20,7 @@ class SessionError(Exception):
 def need(program):
     path = shutil.which(program)
     if not path:
-        raise SessionError(f"{program} is not installed (scripts/deps.sh installs it)")
+        raise SessionError(f"{program} is not installed (scripts/deps.sh --test installs it)")
     return path
 
 

@@ -9,6 +9,7 @@ namespace app {
 
 void prepareApplication()
 {
+    platform::startFontCoverage();
     platform::installFontSubstitutes();
     platform::installAccessibleFactory();
 }

@@ -10,7 +10,8 @@ class Program;
 
 namespace app {
 
-// After the QApplication exists: the installed fonts the windows' named
+// After the QApplication exists: the search for what the installed fonts
+// can show (on a thread of its own), the installed fonts the windows' named
 // families map to, and the interfaces assistive technology reads.
 void prepareApplication();
 

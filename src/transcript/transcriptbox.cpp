@@ -1,6 +1,7 @@
 #include "transcript/transcriptbox.h"
 
 #include "system/devicepixels.h"
+#include "system/fonts.h"
 #include "transcript/transcriptview.h"
 
 #include <QScrollBar>
@@ -46,7 +47,7 @@ TranscriptBox::TranscriptBox(QWidget *parent) : QPlainTextEdit(parent)
 
 QString TranscriptBox::viewText(const QString &text, bool afterCarriageReturn)
 {
-    return transcriptview::render(text, afterCarriageReturn, 0, {}).text;
+    return transcriptview::render(text, afterCarriageReturn, 0, {u'\n', u'\n', false, &canDraw}).text;
 }
 
 qsizetype TranscriptBox::viewPosition(qsizetype position) const
@@ -101,7 +102,7 @@ void TranscriptBox::appendText(const QString &text)
     const qint64 pieceStart = trimmed_ + text_.size();
     text_ += text;
     const transcriptview::Piece view = transcriptview::render(
-        text, afterCr, blockChars_, {QChar::LineSeparator, QChar::ParagraphSeparator, true});
+        text, afterCr, blockChars_, {QChar::LineSeparator, QChar::ParagraphSeparator, true, &canDraw});
     blockChars_ = view.blockChars;
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);

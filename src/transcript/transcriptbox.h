@@ -31,7 +31,8 @@ public:
 
     // What the view shows for a piece of text, as plain text: line breaks
     // (CR LF, lone CR, lone LF) as one "\n" each, control characters as
-    // visible symbols (see transcriptview::render).
+    // visible symbols, what no font shows as a square (see
+    // transcriptview::render).
     static QString viewText(const QString &text, bool afterCarriageReturn);
     // The view position of a text position.
     qsizetype viewPosition(qsizetype position) const;

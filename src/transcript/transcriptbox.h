@@ -39,6 +39,13 @@ public:
     // What the view shows, as plain text: line breaks as LF, the view's own
     // cuts of long runs left out. Equals viewText(Text()).
     QString shownText() const;
+    // What the view shows from a view position on, each square that stands
+    // for a character no font shows given back as that character: the text
+    // that copying and assistive technology take.
+    QString withExactCharacters(qsizetype viewStart, QString shown) const;
+
+protected:
+    QMimeData *createMimeDataFromSelection() const override;
 
 private:
     static constexpr int CutBlock = 1; // user state of a block that a cut started

@@ -9,7 +9,6 @@ namespace app {
 
 void prepareApplication()
 {
-    platform::startFontCoverage();
     platform::installFontSubstitutes();
     platform::installAccessibleFactory();
 }

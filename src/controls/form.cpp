@@ -1,8 +1,7 @@
 #include "controls/form.h"
 
-#include "system/fonts.h"
-
 #include "system/desktop.h"
+#include "system/fonts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -104,6 +103,12 @@ void Form::setIconFromResources()
 
 bool Form::event(QEvent *event)
 {
+    if (event->type() == QEvent::Paint && !painted_) {
+        painted_ = true;
+        // Text from a peer comes after a window is up: until then the
+        // search for what the fonts can show would only slow the start.
+        startFontCoverage();
+    }
     if (event->type() == QEvent::Paint && iconSizesLeft_) {
         iconSizesLeft_ = false;
         // Every size, so switchers and docks of any scale find a sharp one

@@ -97,6 +97,7 @@ private:
     Border border_;
     bool shownBefore_ = false;
     bool iconSizesLeft_ = false; // the icon's large sizes wait for the first paint
+    bool painted_ = false;
 };
 
 } // namespace platform

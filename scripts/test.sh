@@ -65,9 +65,11 @@ ctest --preset asan -j "$jobs"
 step "tests (offscreen)"
 ctest --preset release -j "$jobs"
 
-# Thousands of fonts: what Qt does when it looks for one must not freeze the windows.
+# Thousands of fonts: what Qt does when it looks for one must not freeze the
+# windows. Not the soak: it types random text into the message box, where Qt
+# 6.4 still tries every font for Thaana (about 35 s a font with these).
 step "tests (offscreen, Debian's whole Noto family)"
-FONTCONFIG_FILE=$noto ctest --preset release -j "$jobs"
+FONTCONFIG_FILE=$noto ctest --preset release -j "$jobs" -E '^tst_soak$'
 
 # One test at a time: windows of tests sharing one X server take the
 # keyboard focus from each other.

@@ -98,6 +98,7 @@ private:
     bool shownBefore_ = false;
     bool iconSizesLeft_ = false; // the icon's large sizes wait for the first paint
     bool painted_ = false;
+    bool urgent_ = false; // the urgency hint is set and the window not yet visited
 };
 
 } // namespace platform

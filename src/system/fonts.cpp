@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFontDatabase>
-#include <QHash>
 #include <QStringList>
 #include <QtEndian>
 

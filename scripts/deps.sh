@@ -11,7 +11,7 @@ set -euo pipefail
 
 build_and_run=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev libfontconfig-dev
   qt6-qpa-plugins libxkbcommon-x11-0 qt6-wayland
   fonts-liberation fonts-comic-neue fonts-dejavu-core fonts-dejavu-extra
 )

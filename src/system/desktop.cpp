@@ -200,7 +200,11 @@ QMargins marginsOf(const QWidget *window)
 // as they stand, so only a window about to be mapped asks).
 std::pair<QMargins, bool> likelyFrame(QWidget *window, bool ask = true)
 {
-    if (std::optional<QMargins> asked = askWindowManager(window, ask))
+    // A window manager that draws its frames in a process of its own (mutter)
+    // answers before that frame exists, with no frame at all: for a window
+    // with a title bar that is no answer yet.
+    if (std::optional<QMargins> asked = askWindowManager(window, ask);
+        asked && (!asked->isNull() || window->windowFlags().testFlag(Qt::FramelessWindowHint)))
         return {*asked, true};
     window->winId();
     if (const QMargins own = window->windowHandle()->frameMargins(); !own.isNull())
@@ -241,9 +245,9 @@ void placeAgainWhenFramed(QWidget *window, const QRect &area, const QMargins &gu
     QObject::connect(timer, &QTimer::timeout, window, [window, timer, area, guess, deadline] {
         const std::optional<QMargins> frame =
             window->isVisible() ? askWindowManager(window, false) : std::nullopt;
-        if (!frame && !deadline.hasExpired())
+        if ((!frame || frame->isNull()) && !deadline.hasExpired())
             return;
-        if (frame && *frame != guess)
+        if (frame && !frame->isNull() && *frame != guess)
             placeFrame(window, area, *frame);
         timer->deleteLater();
     });

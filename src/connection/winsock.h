@@ -11,12 +11,12 @@
 // The endpoint listens, accepts one connection, connects out, sends, receives
 // and closes. Its events come on the thread that owns it, like window events.
 
-#include "connection/sendledger.h"
+#include "connection/deliverywatch.h"
+#include "connection/endpointphase.h"
 #include "connection/socketstate.h"
 #include "connection/utf8stream.h"
 
 #include <QAbstractSocket>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -80,7 +80,7 @@ public:
     // How long a closed conversation may take to deliver what was sent
     // before the user is told what did not arrive.
     static constexpr int FarewellMs = 10000;
-    void setLostPeerMs(int ms) { lostPeerMs_ = ms; }
+    void setLostPeerMs(int ms) { delivery_.setLostPeerMs(ms); }
     void setFarewellMs(int ms) { farewellMs_ = ms; }
 
 signals:
@@ -99,20 +99,10 @@ signals:
     void undelivered(qint64 characters, qint32 lines);
 
 private:
-    // Where the endpoint is in its life. Only enter() changes it, and it
-    // does what each step needs: State(), the guards of the operations and
-    // the once-only events all follow from it.
-    enum class Phase {
-        Idle,       // nothing open
-        Listening,  // waiting for peers
-        Connecting, // an attempt of Connect is under way
-        Failed,     // the last attempt failed and was reported
-        Talking,    // a conversation is open
-        PeerGone,   // the peer left; what it sent is still being delivered
-        Finished,   // everything was delivered and closed() raised
-    };
-    static bool canEnter(Phase from, Phase to);
-    void enter(Phase next);
+    // Only enter() moves the phase on, and it does what each step needs:
+    // State(), the guards of the operations and the once-only events all
+    // follow from the phase.
+    void enter(EndpointPhase::Phase next);
     void reset();
     void throwIfBusy(Operation operation);
 
@@ -130,7 +120,7 @@ private:
     void endConversation(QTcpSocket *socket);
     void checkDelivery();
 
-    Phase phase_ = Phase::Idle;
+    EndpointPhase phase_;
     qint32 localPort_ = 0;
     QString remoteHost_;
     qint32 remotePort_ = 0;
@@ -151,13 +141,8 @@ private:
 
     // The conversation's sent lines and how far the peer has taken them.
     bool conversing_ = false;
-    int kernelFd_ = -1; // a second descriptor of the connection, see kernelsocket.h
-    SendLedger ledger_;
+    DeliveryWatch delivery_;
     QTimer *deliveryTimer_;
-    QElapsedTimer owedSince_;
-    qint64 queuedAtEnd_ = -1; // what Qt still held when the connection ended
-    qint64 lostOwed_ = -1;    // what was owed when the peer was given up
-    int lostPeerMs_ = LostPeerMs;
     int farewellMs_ = FarewellMs;
 };
 

@@ -10,7 +10,7 @@ packages=(
   qt6-qpa-plugins libxkbcommon-x11-0
   clang libclang-rt-dev
   xvfb xauth x11-utils imagemagick
-  netcat-openbsd
+  netcat-openbsd ncat inetutils-telnet
   fonts-liberation fonts-comic-neue fonts-dejavu-core fonts-dejavu-extra
   appstream desktop-file-utils lintian dpkg-dev file
   at-spi2-core dbus python3-gi gir1.2-atspi-2.0 openbox orca

@@ -5,12 +5,17 @@
 #include "program/program.h"
 #include "system/fonts.h"
 
+#include <QApplication>
+
 namespace app {
 
 void prepareApplication()
 {
     platform::installFontSubstitutes();
     platform::installAccessibleFactory();
+    // The program ends through End alone, once what was sent has been
+    // delivered; closing its last window only starts that.
+    QApplication::setQuitOnLastWindowClosed(false);
 }
 
 void prepareProgram(platform::Program &program)

@@ -11,7 +11,8 @@ class Program;
 namespace app {
 
 // After the QApplication exists: the installed fonts the windows' named
-// families map to, and the interfaces assistive technology reads.
+// families map to, the interfaces assistive technology reads, and an end
+// that only the program decides.
 void prepareApplication();
 
 // A new running copy: the user's words for every error that ends a handler.

@@ -386,4 +386,17 @@ void Winsock::checkDelivery()
     }
 }
 
+QList<Farewell *> Winsock::releaseFarewells(QObject *owner)
+{
+    QList<Farewell *> released;
+    for (Farewell *farewell : findChildren<Farewell *>(Qt::FindDirectChildrenOnly)) {
+        if (farewell->stage() == Farewell::Stage::Over)
+            continue;
+        farewell->disconnect(this);
+        farewell->setParent(owner);
+        released.append(farewell);
+    }
+    return released;
+}
+
 } // namespace platform

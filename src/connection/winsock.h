@@ -28,6 +28,7 @@ class QTimer;
 namespace platform {
 
 enum class Operation;
+class Farewell;
 
 class Winsock : public QObject
 {
@@ -58,6 +59,11 @@ public:
     void SendData(const QString &data);
     // All text that has arrived and not been read yet.
     void GetData(QString &data);
+
+    // The ended conversations still delivering what was sent, handed to
+    // `owner`: they go on when this endpoint is gone, and no longer raise
+    // undelivered() here.
+    QList<Farewell *> releaseFarewells(QObject *owner);
 
     // How long a connection attempt may take before it is given up.
     static constexpr int ConnectTimeoutMs = 30000;

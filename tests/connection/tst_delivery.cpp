@@ -1,8 +1,7 @@
 // What was sent is never lost without a word: a peer that stops reading
-// (its receive buffer full) is waited for, never cut off; Disconnect and a
-// peer's going deliver or tell how much did not arrive; Exit hands what it
-// can to the system and closes without a reset. The peer is a plain socket
-// that reads only when told to.
+// (its receive buffer full) is waited for, never cut off; Disconnect, Exit
+// and a peer's going deliver or tell how much did not arrive, and close
+// without a reset. The peer is a plain socket that reads only when told to.
 
 #include "connection/deliverywatch.h"
 #include "connection/farewell.h"
@@ -12,6 +11,7 @@
 #include "system/kernelsocket.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QPushButton>
 #include <QtTest>
 
@@ -32,7 +32,9 @@ private slots:
     void disconnectDeliversEverything();
     void disconnectTellsWhatDidNotArrive();
     void peerResetTellsWhatWasOwedOnce();
-    void exitHandsOverWithoutReset();
+    void exitDeliversEverything_data();
+    void exitDeliversEverything();
+    void exitTellsWhatDidNotArrive();
 
 private:
 #ifdef Q_OS_LINUX
@@ -338,37 +340,76 @@ void TstDelivery::peerResetTellsWhatWasOwedOnce()
 #endif
 }
 
-void TstDelivery::exitHandsOverWithoutReset()
+void TstDelivery::exitDeliversEverything_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::newRow("Exit") << "Exit";
+    QTest::newRow("closing the chat window") << "close";
+    QTest::newRow("the setup window's Exit after Reconnect") << "setup Exit";
+}
+
+void TstDelivery::exitDeliversEverything()
 {
 #ifndef Q_OS_LINUX
     QSKIP("the stalled peer is made with Linux sockets");
 #else
+    QFETCH(QString, action);
     Conversation c;
     QVERIFY(start(c, 60000, 5000));
     send(c, 4, 128 * 1024);
-    c.peer.send(QByteArray(64 * 1024, 'x'));
-    QTcpSocket *socket = liveSocket(c.chat());
-    QVERIFY(QTest::qWaitFor([&] {
-        int unread = 0;
-        ioctl(int(socket->socketDescriptor()), SIOCINQ, &unread);
-        return unread > 0;
-    }, 1000));
-    // What the system holds when the program ends; it must all still arrive.
-    const qint64 held = unsentBytes(socket) + c.peer.queued();
-    // Exit ends the program as the real one ends: its event loop quits.
-    c.program->setEndAction([&] {
-        ++c.program.endCount;
-        QCoreApplication::exit(0);
-    });
-    QTimer::singleShot(0, c.chat().mnuCE, &QAction::trigger);
-    QCOMPARE(QCoreApplication::exec(), 0);
-    QCOMPARE(c.program.endCount, 1);
+    QPointer<FormChat> chat = &c.chat();
+    QVERIFY(unsentBytes(liveSocket(*chat)) > 0);
+    if (action == QLatin1String("Exit")) {
+        chat->mnuCE->trigger();
+    } else if (action == QLatin1String("close")) {
+        QVERIFY(chat->close());
+    } else {
+        chat->mnuCR->trigger();
+        FormSetup &setup = c.program->form<FormSetup>();
+        QVERIFY(setup.isVisible());
+        setup.mnuCE->trigger();
+    }
+    // The windows go at once; the program stays only for the text on its way.
+    QVERIFY(c.program->hasEnded());
+    for (QWidget *window : QApplication::topLevelWidgets())
+        QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
+    QCOMPARE(c.program.endCount, 0);
 
     bool reset = false;
-    const QByteArray got = c.peer.readToEnd(&reset);
+    QCOMPARE(c.peer.readToEnd(&reset), c.wire.join());
     QVERIFY(!reset);
-    QVERIFY2(got.size() >= held, qPrintable(QStringLiteral("%1 of %2").arg(got.size()).arg(held)));
-    QCOMPARE(got, c.wire.join().first(got.size()));
+    QTRY_COMPARE(c.program.endCount, 1);
+    QVERIFY(c.program.boxes.isEmpty());
+    QTRY_VERIFY(chat.isNull());
+#endif
+}
+
+void TstDelivery::exitTellsWhatDidNotArrive()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("the stalled peer is made with Linux sockets");
+#else
+    // The peer never reads: when the farewell's wait is over the user is
+    // told, as Disconnect tells, and the program ends once the box is closed.
+    Conversation c;
+    QVERIFY(start(c, 60000, 300));
+    send(c, 6, 128 * 1024);
+    qsizetype boxesAtEnd = -1;
+    c.program->setEndAction([&] {
+        boxesAtEnd = c.program.boxes.size();
+        ++c.program.endCount;
+    });
+    c.chat().mnuCE->trigger();
+    QCOMPARE(c.program.endCount, 0);
+    QTRY_COMPARE(c.program.endCount, 1);
+    QCOMPARE(boxesAtEnd, 1);
+    const auto [characters, lines] = owedFrom(c.wire, c.peer.queued());
+    QVERIFY(characters > 0 && lines > 1);
+    const auto &box = c.program.boxes.first();
+    QCOMPARE(box.title, QStringLiteral("Not Delivered!"));
+    QCOMPARE(box.style, 48);
+    QCOMPARE(box.prompt, QStringLiteral("The last %1 characters of your last %2 lines may not have arrived.")
+                             .arg(QLocale().toString(characters)).arg(lines));
 #endif
 }
 

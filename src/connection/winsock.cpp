@@ -211,7 +211,7 @@ void Winsock::readChunk()
     // Nothing more to read once the connection has been given up.
     const QByteArray bytes = socket->isReadable() ? socket->read(chunkBytes_) : QByteArray();
     if (!bytes.isEmpty()) {
-        inbox_ += decoder_.decode(bytes);
+        inbox_ += lineEnds_.read(decoder_.decode(bytes));
         QElapsedTimer busy;
         busy.start();
         if (!inbox_.isEmpty())
@@ -304,6 +304,7 @@ void Winsock::reset()
     delete std::exchange(nextRead_, nullptr); // a queued read of the old conversation never runs
     chunkBytes_ = ReadChunkBytes / 4;
     decoder_.reset();
+    lineEnds_.reset();
     inbox_.clear();
     if (server_) {
         // Stops listening; connections it queued but nobody accepted are dropped.

@@ -13,6 +13,7 @@
 
 #include "connection/deliverywatch.h"
 #include "connection/endpointphase.h"
+#include "connection/lineends.h"
 #include "connection/socketstate.h"
 #include "connection/utf8stream.h"
 
@@ -142,6 +143,7 @@ private:
     qint32 nextRequestID_ = 1;
 
     Utf8Stream decoder_;
+    LineEnds lineEnds_;
     QString inbox_;
     qint64 chunkBytes_ = ReadChunkBytes / 4;
 

@@ -193,6 +193,9 @@ void TstExchange::peerBytesShowAsText_data()
     QTest::newRow("NUL and controls") << QByteArray("\r\nEve: a\0b\x07\x1b[2Jc", 16)
                                       << QString::fromUtf16(u"\r\nEve: a\0b\a\x1b[2Jc", 16)
                                       << QStringLiteral("Eve: a\u2400b\u2407\u241b[2Jc");
+    QTest::newRow("telnet's Enter") << QByteArray("\r\nEve: hi\r\0there\r\0", 18)
+                                    << QStringLiteral("\r\nEve: hi\r\nthere\r\n")
+                                    << QStringLiteral("Eve: hi\nthere\n");
     QTest::newRow("markup") << QByteArray("\r\nEve: <b>x</b>&amp;<script>") << "\r\nEve: <b>x</b>&amp;<script>"
                             << QStringLiteral("Eve: <b>x</b>&amp;<script>");
     QTest::newRow("lone CR and LF") << QByteArray("one\rtwo\nthree") << "one\rtwo\nthree"

@@ -109,6 +109,7 @@ private slots:
     void peerGoingRaisesClosedOnceAfterItsData_data();
     void peerGoingRaisesClosedOnceAfterItsData();
     void getDataDrainsEverythingOnce();
+    void crNulReadsAsALineEndAcrossArrivals();
     void sendDataPutsExactlyTheUtf8OnTheWire_data();
     void sendDataPutsExactlyTheUtf8OnTheWire();
     void sendDataWithoutConnectionFails_data();
@@ -305,6 +306,19 @@ void TstWinsock::getDataDrainsEverythingOnce()
     QCOMPARE(data, QString::fromUtf8(all));
     c.endpoint->GetData(data);
     QCOMPARE(data, QString());
+}
+
+void TstWinsock::crNulReadsAsALineEndAcrossArrivals()
+{
+    // telnet's Enter, the CR at the end of one arrival and the NUL at the
+    // start of the next; a NUL anywhere else is text.
+    Conversation c;
+    OPEN_OR_RETURN(c, true);
+    c.peer->write("hi\r");
+    QTRY_COMPARE(c.received, QStringLiteral("hi\r"));
+    c.peer->write(QByteArray("\0there\r\0a\0", 10));
+    QTRY_COMPARE(c.received.size(), 13);
+    QCOMPARE(c.received, QString::fromUtf16(u"hi\r\nthere\r\na\0", 13));
 }
 
 void TstWinsock::sendDataPutsExactlyTheUtf8OnTheWire_data()

@@ -6,13 +6,13 @@ QString LineEnds::read(QString text)
 {
     if (text.isEmpty())
         return text;
-    bool cr = afterCr_;
-    for (QChar &c : text) {
-        if (cr && c == u'\0')
-            c = u'\n';
-        cr = c == u'\r';
+    const bool afterCr = afterCr_;
+    afterCr_ = text.endsWith(u'\r');
+    // Most text has no NUL at all; the search for one is what it costs.
+    for (qsizetype i = text.indexOf(QChar(u'\0')); i >= 0; i = text.indexOf(QChar(u'\0'), i + 1)) {
+        if (i == 0 ? afterCr : text.at(i - 1) == u'\r')
+            text[i] = u'\n';
     }
-    afterCr_ = cr;
     return text;
 }
 

@@ -178,8 +178,8 @@ void FormChat::tellUndelivered(Program &program, qint64 characters, qint32 lines
     const QString prompt = lines == 1 ? tr("The last %1 of your last line may not have arrived.").arg(count)
                                       : tr("The last %1 of your last %2 lines may not have arrived.").arg(count).arg(lines);
     program.MsgBox(prompt, MsgBoxStyle::Exclamation, tr("Not Delivered!"),
-                     tr("The connection ended before the other computer confirmed them. Ask the other person "
-                        "where your text stops, and send the rest again in a new conversation."));
+                   tr("The connection ended before the other computer confirmed them. Ask the other person "
+                      "where your text stops, and send the rest again in a new conversation."));
 }
 
 void FormChat::deliverAfterEnd()

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """Exit and closing the chat window, seen from outside the running program.
 
-Starts the real program on a private Xvfb with its own session and
-accessibility buses (tests/atspi), drives it over AT-SPI, and plays the peer
+Starts the real program on a private Xvfb with openbox and its own session
+and accessibility buses (tests/atspi), drives it over AT-SPI and the window
+manager, and plays the peer
 with real outside clients: ncat that reads late, a plain socket that never
 reads, and telnet. Checks, as a user's task list would see it:
   - Exit while text is on its way to a peer that reads late: the window goes
@@ -60,6 +61,8 @@ class Check(Client):
         self.program = program
         self.extra = []
         super().__init__(program)
+        # A window manager, which closes a window as a user's click on Close does.
+        self.session._start_window_manager()
 
     # -- driving the program -----------------------------------------------
 
@@ -96,26 +99,30 @@ class Check(Client):
             self.wait_for("the message in the box", lambda: box.get_character_count() == len(MESSAGE))
             self.press(send)
             self.wait_for("the box emptied by Send", lambda: box.get_character_count() == 0)
+        # Answered once the program has drawn and told the bus about every
+        # line, so what follows meets a program that is not busy.
+        self.round_trip(self.find(chat, Role.TEXT, "Chat Room"))
         return ("\r\nAnn: " + MESSAGE).encode() * LINES
 
     def exit(self, chat):
         self.press(self.find(chat, self.Atspi.Role.MENU_ITEM, "Exit"))
 
     def close_window(self, title):
-        """Closes a top-level window as a window manager's close button does."""
+        """Asks the window manager to close a window, as a task bar's Close does."""
         from Xlib import X, display, protocol
         screen = display.Display(self.session.env["DISPLAY"])
         root = screen.screen().root
-        protocols, delete = screen.intern_atom("WM_PROTOCOLS"), screen.intern_atom("WM_DELETE_WINDOW")
-        for window in root.query_tree().children:
+        clients = root.get_full_property(screen.intern_atom("_NET_CLIENT_LIST"), X.AnyPropertyType)
+        for window_id in clients.value if clients else []:
+            window = screen.create_resource_object("window", window_id)
             if window.get_wm_name() == title:
-                event = protocol.event.ClientMessage(window=window, client_type=protocols,
-                                                     data=(32, [delete, X.CurrentTime, 0, 0, 0]))
-                window.send_event(event, event_mask=X.NoEventMask)
+                event = protocol.event.ClientMessage(window=window, client_type=screen.intern_atom("_NET_CLOSE_WINDOW"),
+                                                     data=(32, [X.CurrentTime, 2, 0, 0, 0]))
+                root.send_event(event, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
                 screen.flush()
                 screen.close()
                 return
-        fail(f"no window {title!r} to close")
+        fail(f"the window manager knows no window {title!r}")
 
     def windowless(self):
         """Whether the program shows no window any more."""

@@ -40,7 +40,7 @@ public:
         Sending,      // Qt still holds text for the peer; no FIN yet
         FinCounted,   // FIN queued after the last byte, and counted among the unacknowledged until the peer takes it
         FinUncounted, // sending shut by Qt, or the connection already gone: nothing extra is counted
-        Over,         // finished() has been raised, or the program ended first; nothing more happens
+        Over,         // the connection is the system's now, and finished() raised (unless the program ended first)
     };
 
     // Begins: closes at once if nothing is owed, else waits in the background.

@@ -15,6 +15,7 @@ packages=(
   appstream desktop-file-utils lintian dpkg-dev file
   at-spi2-core dbus python3-gi gir1.2-atspi-2.0 openbox orca
   weston xwayland qt6-wayland python3-xlib libxcb1-dev
+  kwin-x11 kwin-style-breeze mutter qt6ct qt6-gtk-platformtheme
   iproute2
 )
 

@@ -44,7 +44,7 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
   scripts/as-user-test.sh build/release
 fi
 
-step "real desktops: openbox on X11, weston on Wayland"
+step "real desktops: openbox, kwin and mutter on X11, mutter and weston on Wayland, dark palettes"
 scripts/check-desktop.sh build/release
 
 step "a conversation heard through the Orca screen reader"

@@ -107,6 +107,7 @@ FormChat::FormChat(Program &program) : Form(program)
     wire(Winsock, &platform::Winsock::connected, &FormChat::Winsock_Connect);
     wire(Winsock, &platform::Winsock::connectionRequest, &FormChat::Winsock_ConnectionRequest);
     wire(Winsock, &platform::Winsock::dataArrival, &FormChat::Winsock_DataArrival);
+    wire(ScreenMsg, &TranscriptBox::arrivalsShown, &FormChat::ScreenMsg_ArrivalsShown);
     wire(Winsock, &platform::Winsock::closed, &FormChat::Winsock_Close);
     wire(Winsock, &platform::Winsock::errorOccurred, &FormChat::Winsock_Error);
     wire(Winsock, &platform::Winsock::undelivered, &FormChat::Winsock_Undelivered);
@@ -131,6 +132,7 @@ void FormChat::Form_Load()
 
 void FormChat::Status_Change(const QString &status)
 {
+    ScreenMsg->showArrivals(); // the last lines are said before the status that follows them
     announcer_->announceStatus(status);
 }
 
@@ -208,9 +210,13 @@ void FormChat::Command1_Click()
 void FormChat::Winsock_DataArrival(qint32)
 {
     Winsock->GetData(InData);
-    ScreenMsg->appendText(CrLf + InData);
+    ScreenMsg->appendArrival(CrLf + InData);
+}
+
+void FormChat::ScreenMsg_ArrivalsShown(const QString &arrived)
+{
     ScreenMsg->setSelStart(ScreenMsg->Text().size());
-    announcer_->announceLines(InData);
+    announcer_->announceLines(arrived);
     Alert();
 }
 

@@ -63,6 +63,8 @@ private:
     void Winsock_Connect();
     void Winsock_ConnectionRequest(qint32 requestID);
     void Winsock_DataArrival(qint32 bytesTotal);
+    // Once per frame: the end in view, what arrived spoken, the call for attention.
+    void ScreenMsg_ArrivalsShown(const QString &arrived);
     void Winsock_Close();
     void Winsock_Error(qint32 number, const QString &description);
     void Winsock_Undelivered(qint64 characters, qint32 lines);

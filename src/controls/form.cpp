@@ -127,18 +127,21 @@ void Form::Show()
 
 void Form::Alert()
 {
-    if (isActiveWindow())
-        return;
+    if (isActiveWindow() || urgent_)
+        return; // the window is already asking for attention
     QApplication::alert(this);
     setUrgencyHint(this, true);
+    urgent_ = true;
 }
 
 void Form::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     // The user has come to the window: the call for attention has done its work.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
         setUrgencyHint(this, false);
+        urgent_ = false;
+    }
 }
 
 void Form::showEvent(QShowEvent *event)

@@ -95,6 +95,7 @@ private:
     QList<QWidget *> tabOrder_;
     Border border_;
     bool shownBefore_ = false;
+    bool urgent_ = false; // the urgency hint is set and the window not yet visited
 };
 
 } // namespace platform

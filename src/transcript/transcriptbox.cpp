@@ -8,6 +8,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <utility>
+
 namespace platform {
 
 namespace {
@@ -24,7 +26,7 @@ qsizetype countCrlf(QStringView text)
 
 } // namespace
 
-TranscriptBox::TranscriptBox(QWidget *parent) : QPlainTextEdit(parent)
+TranscriptBox::TranscriptBox(QWidget *parent) : QPlainTextEdit(parent), frame_(this)
 {
     // The view mirrors the kept text, so it is never edited in place.
     setReadOnly(true);
@@ -42,6 +44,11 @@ TranscriptBox::TranscriptBox(QWidget *parent) : QPlainTextEdit(parent)
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
     setViewportMargins(0, 0, 0, 1);
+    frame_.setObjectName(QStringLiteral("frame"));
+    frame_.setSingleShot(true);
+    frame_.setInterval(FrameMs);
+    frame_.setTimerType(Qt::PreciseTimer);
+    connect(&frame_, &QTimer::timeout, this, &TranscriptBox::showArrivals);
 }
 
 QString TranscriptBox::viewText(const QString &text, bool afterCarriageReturn)
@@ -51,8 +58,8 @@ QString TranscriptBox::viewText(const QString &text, bool afterCarriageReturn)
 
 qsizetype TranscriptBox::viewPosition(qsizetype position) const
 {
-    position = std::clamp<qsizetype>(position, 0, text_.size());
-    if (position == text_.size())
+    position = std::clamp<qsizetype>(position, 0, shown_);
+    if (position == shown_)
         return position - crlfPairs_ + cuts_.size();
     // A position between CR and LF shows after the break the CR makes; one
     // at a cut shows after the cut.
@@ -83,10 +90,12 @@ QString TranscriptBox::shownText() const
 void TranscriptBox::setText(const QString &text)
 {
     text_.clear();
+    shown_ = 0;
     crlfPairs_ = 0;
     blockChars_ = 0;
     cuts_.clear();
     trimmed_ = 0;
+    arrived_.clear();
     setPlainText(QString());
     appendText(text);
 }
@@ -95,13 +104,49 @@ void TranscriptBox::appendText(const QString &text)
 {
     if (text.isEmpty())
         return;
+    keep(text);
+    showPending();
+}
+
+void TranscriptBox::appendArrival(const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    keep(text);
+    arrived_ += text;
+    if (maxChars_ > 0 && text_.size() > maxChars_)
+        trimToBound(0); // the kept text never waits for the view to stay bounded
+    if (!frame_.isActive())
+        showArrivals(); // the first arrival after a quiet frame is shown at once
+}
+
+void TranscriptBox::keep(const QString &text)
+{
     trimToBound(text.size());
-    const bool afterCr = !text_.isEmpty() && text_.back() == u'\r';
-    crlfPairs_ += countCrlf(text) + (afterCr && text.front() == u'\n' ? 1 : 0);
-    const qint64 pieceStart = trimmed_ + text_.size();
     text_ += text;
+}
+
+void TranscriptBox::showArrivals()
+{
+    if (arrived_.isEmpty())
+        return; // a quiet frame: the next arrival is shown at once
+    showPending();
+    frame_.start();
+    const QString arrived = std::exchange(arrived_, QString());
+    emit arrivalsShown(arrived);
+}
+
+void TranscriptBox::showPending()
+{
+    if (shown_ == text_.size())
+        return;
+    const QStringView piece = QStringView(text_).sliced(shown_);
+    const bool afterCr = shown_ > 0 && text_[shown_ - 1] == u'\r';
+    crlfPairs_ += countCrlf(piece) + (afterCr && piece.front() == u'\n' ? 1 : 0);
+    const qint64 pieceStart = trimmed_ + shown_;
     const transcriptview::Piece view = transcriptview::render(
-        text, afterCr, blockChars_, {QChar::LineSeparator, QChar::ParagraphSeparator, true});
+        piece, afterCr, blockChars_, {QChar::LineSeparator, QChar::ParagraphSeparator, true});
+    shown_ = text_.size();
     blockChars_ = view.blockChars;
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
@@ -115,6 +160,7 @@ void TranscriptBox::appendText(const QString &text)
 
 void TranscriptBox::setSelStart(qsizetype position)
 {
+    showPending();
     QTextCursor cursor(document());
     cursor.setPosition(static_cast<int>(viewPosition(position)));
     setTextCursor(cursor);
@@ -123,8 +169,11 @@ void TranscriptBox::setSelStart(qsizetype position)
 
 void TranscriptBox::trimToBound(qsizetype incoming)
 {
+    if (maxChars_ <= 0 || text_.size() + incoming <= maxChars_)
+        return;
+    showPending(); // what is dropped leaves the view too
     const qsizetype total = text_.size() + incoming;
-    if (maxChars_ <= 0 || total <= maxChars_)
+    if (total <= maxChars_)
         return;
     // Drop whole lines from the start, down to five eighths of the bound:
     // each trim copies what is kept, so trimming rarely keeps that cheap per
@@ -167,6 +216,7 @@ void TranscriptBox::trimToBound(qsizetype incoming)
     crlfPairs_ -= droppedPairs;
     cuts_.remove(0, droppedCuts);
     trimmed_ += cut;
+    shown_ = text_.size();
     blockChars_ = document()->lastBlock().length() - 1;
 }
 } // namespace platform

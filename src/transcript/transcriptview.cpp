@@ -1,5 +1,7 @@
 #include "transcript/transcriptview.h"
 
+#include <algorithm>
+
 namespace platform::transcriptview {
 
 namespace {
@@ -9,6 +11,12 @@ namespace {
 bool isPlain(char16_t u)
 {
     return u >= 0x20 && u != 0x7F && (u < 0x2028 || (u > 0x2029 && (u < 0xFDD0 || u > 0xFDD1)));
+}
+
+// Plain and below the combining marks: shown as it is, with no more to look at.
+bool isPlainRun(char16_t u)
+{
+    return u >= 0x20 && u < 0x0300 && u != 0x7F;
 }
 
 bool isBreak(char16_t u)
@@ -97,9 +105,22 @@ Piece render(QStringView text, bool afterCarriageReturn, qsizetype blockChars, M
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t u = text[i].unicode();
         if (u < 0x0300 && isPlain(u)) {
+            // A run of plain characters is copied whole, in pieces only where
+            // a long run is cut.
             endMarks();
-            cutIfLong(i, u);
-            out[n++] = u;
+            qsizetype end = i + 1;
+            while (end < text.size() && isPlainRun(text[end].unicode()))
+                ++end;
+            while (i < end) {
+                cutIfLong(i, text[i].unicode());
+                qsizetype take = end - i;
+                if (marks.cutLongRuns)
+                    take = std::min(take, SoftBlockChars - (n - blockStart));
+                std::copy_n(text.data() + i, take, out + n);
+                n += take;
+                i += take;
+            }
+            --i; // the loop steps past the run's last character
             previousCr = false;
         } else if (isBreak(u)) {
             endMarks();

@@ -54,7 +54,10 @@ struct Piece
 // Runs of combining marks are capped (MarkRunCap). The view has one
 // character for each of the text's, but for breaks and cuts, so positions
 // map simply. `afterCarriageReturn` says the text before the piece ended in
-// CR, so a leading LF adds no break.
+// CR, so a leading LF adds no break. Runs of plain characters below U+0300
+// (no control, mark or direction to look at) are copied whole; every other
+// character is looked at one by one, which is where a change to how one
+// character shows belongs.
 Piece render(QStringView text, bool afterCarriageReturn, qsizetype blockChars, Marks marks);
 
 } // namespace platform::transcriptview

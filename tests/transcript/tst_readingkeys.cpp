@@ -18,6 +18,8 @@
 #include <QStyleOptionButton>
 #include <QtTest>
 
+using platform::TranscriptBox;
+
 class TstReadingKeys : public QObject
 {
     Q_OBJECT
@@ -72,6 +74,26 @@ void TstReadingKeys::transcriptKeysFromTheInputBox()
     QTest::keySequence(chat.MyMsg, QKeySequence::Copy);
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("dra"));
     QCOMPARE(QApplication::focusWidget(), chat.MyMsg);
+
+    // A selection made with the mouse across a scroll: a click at the start
+    // of the first line, Ctrl+End, a Shift+click after the last one.
+    chat.MyMsg->deselect();
+    TranscriptBox *box = chat.ScreenMsg;
+    const auto lineY = [box](const QString &line) {
+        QTextCursor at(box->document());
+        at.setPosition(int(box->viewPosition(box->Text().indexOf(line))));
+        return box->cursorRect(at).center().y();
+    };
+    QTest::keyClick(chat.MyMsg, Qt::Key_Home, Qt::ControlModifier);
+    QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, QPoint(1, lineY(QStringLiteral("line 1\r"))));
+    QTest::keyClick(chat.MyMsg, Qt::Key_End, Qt::ControlModifier);
+    QTest::mouseClick(box->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                      QPoint(box->viewport()->width() - 2, lineY(QStringLiteral("line 100"))));
+    QStringList lines;
+    for (int i = 1; i <= 100; ++i)
+        lines << QStringLiteral("line %1").arg(i);
+    QTest::keySequence(chat.MyMsg, QKeySequence::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text(), lines.join(u'\n'));
 }
 
 void TstReadingKeys::reconnectShowsWhereTheFocusIs()

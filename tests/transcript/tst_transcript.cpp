@@ -2,9 +2,13 @@
 // for line, shows whatever a peer sends as text and nothing else, and keeps
 // the end in view after every append.
 #include "transcript/transcriptbox.h"
+#include "access/accessiblefactory.h"
 #include "support/testing.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QAccessible>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -52,6 +56,10 @@ private slots:
     void viewFollowsTextThroughCutsAndTrims_data();
     void viewFollowsTextThroughCutsAndTrims();
     void trimNeverSplitsARunOfMarks();
+    void arrivalsShowOncePerFrame();
+    void trimKeepsTheSelectionsKeptPart();
+    void longLinesWrapAtTheViewsWidth();
+    void accessibleTextAndCaret();
 };
 
 void TstTranscript::keepsExactTextAndShowsIt_data()
@@ -245,6 +253,163 @@ void TstTranscript::viewFollowsTextThroughCutsAndTrims()
     // one huge piece.
     for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next())
         QVERIFY2(block.length() <= 8192 + 2, qPrintable(QString::number(block.length())));
+}
+
+void TstTranscript::arrivalsShowOncePerFrame()
+{
+    TranscriptBox box;
+    box.resize(337, 209);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    box.setText(Greeting);
+    QSignalSpy shown(&box, &TranscriptBox::arrivalsShown);
+    auto *frame = box.findChild<QTimer *>(QStringLiteral("frame"));
+    QVERIFY(frame && !frame->isActive());
+    const auto frameEnds = [frame] { // as the single-shot timer does when it runs out
+        frame->stop();
+        return QMetaObject::invokeMethod(frame, "timeout");
+    };
+    // After a quiet frame a line is drawn and given out at once, and a frame
+    // (one display refresh, at most 16 ms) begins.
+    box.appendArrival(QStringLiteral("\r\nBob: one"));
+    QCOMPARE(box.shownText(), QStringLiteral("Welcome To Chat!\n\nBob: one"));
+    QCOMPARE(shown.count(), 1);
+    QCOMPARE(shown.at(0).at(0).toString(), QStringLiteral("\r\nBob: one"));
+    QVERIFY(frame->isActive() && frame->interval() <= 16);
+    // Within the frame the text is exact at once; the view waits for the frame's end.
+    box.appendArrival(QStringLiteral("\r\nBob: two\r"));
+    box.appendArrival(QStringLiteral("\nBob: three"));
+    QCOMPARE(box.Text(), Greeting + QStringLiteral("\r\nBob: one\r\nBob: two\r\nBob: three"));
+    QCOMPARE(shown.count(), 1);
+    QCOMPARE(box.shownText(), QStringLiteral("Welcome To Chat!\n\nBob: one"));
+    // The frame's end shows all it held in one step, a CR LF split between
+    // two arrivals as one break, and gives them out once.
+    QVERIFY(frameEnds());
+    QCOMPARE(shown.count(), 2);
+    QCOMPARE(shown.at(1).at(0).toString(), QStringLiteral("\r\nBob: two\r\nBob: three"));
+    QCOMPARE(box.shownText(), QStringLiteral("Welcome To Chat!\n\nBob: one\nBob: two\nBob: three"));
+    box.setSelStart(box.Text().size());
+    QCOMPARE(box.textCursor().position(), box.document()->characterCount() - 1);
+    // A frame with no arrival ends the run: the next line is drawn at once.
+    QVERIFY(frame->isActive());
+    QVERIFY(frameEnds());
+    QCOMPARE(shown.count(), 2);
+    QVERIFY(!frame->isActive());
+    box.appendArrival(QStringLiteral("\r\nBob: four"));
+    QCOMPARE(shown.count(), 3);
+    QVERIFY(box.shownText().endsWith(QStringLiteral("\nBob: three\nBob: four")));
+    // Asked to (a status is about to be said), the frame's arrivals go out at once.
+    box.appendArrival(QStringLiteral("\r\nBob: five"));
+    QCOMPARE(shown.count(), 3);
+    box.showArrivals();
+    QCOMPARE(shown.count(), 4);
+    QCOMPARE(shown.at(3).at(0).toString(), QStringLiteral("\r\nBob: five"));
+    QVERIFY(box.shownText().endsWith(QStringLiteral("\nBob: four\nBob: five")));
+    box.showArrivals();
+    QCOMPARE(shown.count(), 4);
+}
+
+void TstTranscript::trimKeepsTheSelectionsKeptPart()
+{
+    // A selection that the bound cuts keeps what is still there; copying it
+    // gives kept text only. Lines of 10 characters, a bound of 80.
+    TranscriptBox box;
+    box.setMaxChars(80);
+    QString lines;
+    for (int i = 0; i < 6; ++i)
+        lines += QStringLiteral("line %1 ab\n").arg(i);
+    box.appendText(lines);
+    QTextCursor selection(box.document());
+    selection.setPosition(37); // the end of line 3 and line 4
+    selection.setPosition(49, QTextCursor::KeepAnchor);
+    box.setTextCursor(selection);
+    QCOMPARE(box.textCursor().selectedText(), QStringLiteral("ab\u2028line 4 ab"));
+    // Arrivals, held for the frame, then past the bound: trimmed to whole
+    // lines, five eighths of the bound or fewer.
+    box.appendArrival(QStringLiteral("line 6 ab\n"));
+    box.appendArrival(QStringLiteral("line 7 ab\nline 8 ab\n"));
+    box.appendArrival(QStringLiteral("line 9 ab\n"));
+    QVERIFY(box.Text().size() <= 80);
+    QVERIFY(box.Text().startsWith(QStringLiteral("line 4 ab\n")));
+    QVERIFY(box.Text().endsWith(QStringLiteral("line 9 ab\n")));
+    QTimer *frame = box.findChild<QTimer *>(QStringLiteral("frame"));
+    frame->stop();
+    QVERIFY(QMetaObject::invokeMethod(frame, "timeout"));
+    QCOMPARE(box.shownText(), box.Text());
+    QCOMPARE(box.textCursor().selectedText(), QStringLiteral("line 4 ab"));
+    box.copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("line 4 ab"));
+}
+
+void TstTranscript::longLinesWrapAtTheViewsWidth()
+{
+    TranscriptBox box;
+    box.resize(337, 209);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QString words = QStringLiteral("Ann:");
+    for (int i = 0; i < 60; ++i)
+        words += QStringLiteral(" word%1").arg(i);
+    const QString run(400, u'x');
+    box.appendText(QStringLiteral("\r\n") + words + QStringLiteral("\r\n") + run);
+    // The chat line breaks between words, the run without a space anywhere;
+    // no line is wider than the view, and together they are the text.
+    const QStringList lines = shownLines(box);
+    QCOMPARE(lines.first(), QString());
+    QStringList wordLines, runLines;
+    for (const QString &line : lines.sliced(1))
+        (line.startsWith(u'x') ? runLines : wordLines) << line;
+    QVERIFY2(wordLines.size() > 3 && runLines.size() > 1, qPrintable(lines.join(u'|')));
+    QCOMPARE(wordLines.join(QString()), words);
+    for (const QString &line : wordLines.first(wordLines.size() - 1))
+        QVERIFY2(line.endsWith(u' '), qPrintable(line));
+    QCOMPARE(runLines.join(QString()), run);
+    const int room = box.viewport()->width();
+    for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next()) {
+        for (int i = 0; i < block.layout()->lineCount(); ++i)
+            QVERIFY(block.layout()->lineAt(i).naturalTextWidth() <= room);
+    }
+}
+
+void TstTranscript::accessibleTextAndCaret()
+{
+    platform::installAccessibleFactory();
+    TranscriptBox box;
+    box.resize(337, 209);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    box.setText(Greeting);
+    box.appendArrival(QStringLiteral("\r\nBob: hi\r\rBob: \u05e9\u05dc\u05d5\u05dd"));
+    box.setSelStart(box.Text().size());
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&box);
+    QVERIFY(accessible && accessible->textInterface());
+    QAccessibleTextInterface *text = accessible->textInterface();
+    // Lines broken by "\n", each CR LF or lone CR one break; the caret at the end.
+    const QString shown = QStringLiteral("Welcome To Chat!\n\nBob: hi\n\nBob: \u05e9\u05dc\u05d5\u05dd");
+    QCOMPARE(text->characterCount(), shown.size());
+    QCOMPARE(text->text(0, shown.size()), shown);
+    QCOMPARE(text->text(18, 25), QStringLiteral("Bob: hi"));
+    QCOMPARE(text->cursorPosition(), shown.size());
+    // A selection made through it is the box's, and copies as such.
+    text->setSelection(0, 18, 25);
+    int start = -1, end = -1;
+    QCOMPARE(text->selectionCount(), 1);
+    text->selection(0, &start, &end);
+    QCOMPARE(std::pair(start, end), std::pair(18, 25));
+    box.copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("Bob: hi"));
+    text->setSelection(0, -5, 999); // clamped to the text
+    text->selection(0, &start, &end);
+    QCOMPARE(std::pair(start, end), std::pair(0, int(shown.size())));
+    text->setCursorPosition(20);
+    QCOMPARE(text->cursorPosition(), 20);
+    QCOMPARE(text->selectionCount(), 0);
+    // Where a character is drawn and which character is at a point agree.
+    for (int offset : {0, 18, 20}) {
+        const QRect rect = text->characterRect(offset);
+        QVERIFY(rect.width() > 0 && rect.height() > 0);
+        QCOMPARE(text->offsetAtPoint(QPoint(rect.left() + 1, rect.center().y())), offset);
+    }
 }
 
 QTEST_MAIN(TstTranscript)

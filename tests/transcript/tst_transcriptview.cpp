@@ -63,6 +63,13 @@ void TstTranscriptView::marksBreaksAndSymbols_data()
                                             << "e" + acute.repeated(4) + "[+16]" + hidden.repeated(11) + "x" << 22;
     QTest::newRow("one too many: shown, the count would not fit") << "e" + acute.repeated(5) << false << 0
                                                                   << "e" + acute.repeated(5) << 6;
+    // A run of plain characters ends at the first character that is not:
+    // a mark, which the cap counts, and DEL, which shows as a symbol.
+    const QString capped = acute.repeated(4) + "[+16]" + hidden.repeated(11);
+    QTest::newRow("plain runs around marks and DEL") << "cafe" + acute.repeated(20) + "s" + acute.repeated(20) + "\x7fok"
+                                                     << false << 0
+                                                     << "cafe" + capped + "s" + capped + QString::fromUtf16(u"\u2421ok")
+                                                     << 48;
     const QString musical = QString::fromUtf16(u"\U0001D167");
     QTest::newRow("marks beyond the first plane") << "a" + musical.repeated(10) + "\nb" << false << 0
                                                   << "a" + musical.repeated(4) + "[+6]" + hidden.repeated(8) + "#b" << 1;

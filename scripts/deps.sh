@@ -17,6 +17,7 @@ packages=(
   weston xwayland qt6-wayland python3-xlib libxcb1-dev
   kwin-x11 kwin-style-breeze mutter qt6ct qt6-gtk-platformtheme
   iproute2
+  ibus ibus-hangul fcitx5 fcitx5-hangul fcitx5-frontend-qt6 ncat libglib2.0-bin
 )
 
 missing=()

@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs every test: the suite offscreen,
 # under AddressSanitizer + UndefinedBehaviorSanitizer, the receive-path fuzzer
 # for a bounded time, the Debian package check, a conversation heard through
-# the Orca screen reader, and last the suite again on a
+# the Orca screen reader, Korean typed through real input methods, and last the suite again on a
 # real X server (Xvfb), so the output ends with ctest's summary.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -46,6 +46,9 @@ fi
 
 step "real desktops: openbox, kwin and mutter on X11, mutter and weston on Wayland, dark palettes"
 scripts/check-desktop.sh build/release
+
+step "Korean composed through IBus and fcitx5, sent while composing"
+scripts/check-ime.sh build/release
 
 step "a conversation heard through the Orca screen reader"
 scripts/check-screenreader.sh build/release

@@ -1,8 +1,10 @@
 #include "access/accessiblefactory.h"
 
 #include "controls/form.h"
+#include "access/longtextaccessible.h"
 #include "access/notificationbox.h"
 #include "access/printedpageaccessible.h"
+#include "controls/longtextbox.h"
 #include "controls/surface.h"
 #include "access/transcriptaccessible.h"
 #include "transcript/transcriptbox.h"
@@ -42,6 +44,8 @@ QAccessibleInterface *accessibleFor(const QString &className, QObject *object)
         return new PrintedPageAccessible(surface);
     if (auto *box = qobject_cast<TranscriptBox *>(object))
         return new TranscriptAccessible(box);
+    if (auto *box = qobject_cast<LongTextBox *>(object))
+        return new LongTextAccessible(box);
     if (auto *notification = qobject_cast<NotificationBox *>(object))
         return new QAccessibleWidget(notification, QAccessible::Notification);
     // Asked with the class name of the object itself, so controls of their

@@ -12,6 +12,7 @@ class QPushButton;
 
 namespace platform {
 class Announcer;
+class Composition;
 class TranscriptBox;
 class Winsock;
 } // namespace platform
@@ -80,4 +81,5 @@ private:
     void mnuOA_Click();
 
     platform::Announcer *announcer_;
+    platform::Composition *composition_;
 };

@@ -16,6 +16,7 @@ usage: check_atspi.py path/to/ZAQCHAT
 """
 
 import os
+import re
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -178,6 +179,31 @@ class Check(Client):
         text = transcript.get_text(0, transcript.get_character_count())
         if text != "Welcome To Chat!\n\n\nBob: hello there":
             fail(f"transcript text {text!r}")
+
+        # A long message is still a text box, never a password field; its
+        # name says how long it is; Send sends all of it and empties the box.
+        box = self.find(chat, Role.TEXT, "Your Message:")
+        box.set_text_contents("x" * 100000)
+        self.wait_for("the message box's name to give its length", lambda: re.fullmatch(
+            r"Your Message: 100.?000 characters to send", box.get_name() or ""))
+        if box.get_role() != Role.TEXT or box.get_character_count() != 0:
+            fail(f"a long message box is a {box.get_role_name()} of {box.get_character_count()} characters")
+        self.press(self.find(chat, Role.PUSH_BUTTON, "Send"))
+        wire = b"\r\nAnn: " + b"x" * 100000
+        got = b""
+        self.peer.settimeout(0)
+
+        def arrived():
+            nonlocal got
+            try:
+                got += self.peer.recv(1 << 20)
+            except BlockingIOError:
+                pass
+            return len(got) >= len(wire)
+        self.wait_for("the long message at the peer", arrived)
+        if got != wire:
+            fail(f"the peer got {len(got)} bytes, not the {len(wire)} of the long message")
+        self.wait_for("the message box's own name again", lambda: box.get_name() == "Your Message:")
 
         # Someone listens for announcements: from now on every message is an
         # announcement, and no notification says it again.

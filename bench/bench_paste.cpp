@@ -193,6 +193,8 @@ double idleStallMs()
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // The program's own fonts and accessibility, as users get them.
+    app::prepareApplication();
     QTextStream out(stdout);
     const QStringList args = app.arguments();
     qint64 megabytes = 10;

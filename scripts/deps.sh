@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
-  qt6-base-private-dev
+  qt6-base-private-dev libfontconfig-dev
   qt6-qpa-plugins libxkbcommon-x11-0
   clang libclang-rt-dev
   xvfb xauth x11-utils imagemagick

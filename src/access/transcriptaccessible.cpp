@@ -101,7 +101,7 @@ QString TranscriptAccessible::text(int startOffset, int endOffset) const
     QTextCursor cursor(box()->document());
     cursor.setPosition(startOffset);
     cursor.setPosition(endOffset, QTextCursor::KeepAnchor);
-    QString text = cursor.selectedText();
+    QString text = box()->withExactCharacters(startOffset, cursor.selectedText());
     for (QChar &c : text) {
         if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
             c = u'\n';

@@ -12,7 +12,8 @@ namespace app {
 
 // After the QApplication exists: the installed fonts the windows' named
 // families map to, the interfaces assistive technology reads, and an end
-// that only the program decides.
+// that only the program decides. (The search for what the fonts can show
+// starts after a window's first paint.)
 void prepareApplication();
 
 // A new running copy: the user's words for every error that ends a handler.

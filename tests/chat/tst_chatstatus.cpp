@@ -124,8 +124,9 @@ void TstChatStatus::windowHasItsFixedSize()
     QCOMPARE(chat.size(), before);
     QCOMPARE(chat.client()->size(), QSize(357, 322));
     QVERIFY(!(chat.windowFlags() & Qt::WindowMaximizeButtonHint));
-    // The program's icon in every size a desktop asks for, up to 256 px.
-    QCOMPARE(chat.windowIcon().availableSizes(),
+    // The program's icon in every size a desktop asks for, up to 256 px,
+    // once the window has been painted.
+    QTRY_COMPARE(chat.windowIcon().availableSizes(),
              QList<QSize>({{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
     // The window is grey; the transcript and the message box keep the
     // platform's text-box colours, on screen too.

@@ -11,7 +11,7 @@ build="${1:-build/release}"
 program="$(realpath "$build/src/ZAQCHAT" 2>/dev/null || true)"
 [ -x "$program" ] || { echo "check-ime: $build/src/ZAQCHAT not built" >&2; exit 1; }
 for tool in xvfb-run dbus-run-session openbox ncat ss gsettings gdbus ibus-daemon ibus fcitx5 fcitx5-remote; do
-  command -v "$tool" >/dev/null || { echo "check-ime: $tool is missing (scripts/deps.sh installs it)" >&2; exit 1; }
+  command -v "$tool" >/dev/null || { echo "check-ime: $tool is missing (scripts/deps.sh --test installs it)" >&2; exit 1; }
 done
 for plugin in ibus fcitx5; do
   ls /usr/lib/*/qt6/plugins/platforminputcontexts/lib${plugin}platforminputcontextplugin.so >/dev/null 2>&1 ||

@@ -30,7 +30,7 @@ fi
 build="$(cd "$build" && pwd)"
 for tool in cpack dpkg-deb desktop-file-validate appstreamcli file; do
   if ! command -v "$tool" >/dev/null; then
-    echo "check-package: FAIL: $tool is not installed (run scripts/deps.sh)" >&2
+    echo "check-package: FAIL: $tool is not installed (run scripts/deps.sh --test)" >&2
     exit 1
   fi
 done
@@ -58,10 +58,19 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = "$pkg" ] || fail "Package is '$(field Package)', want '$pkg'"
 [ "$(field Section)" = "net" ] || fail "Section is '$(field Section)', want 'net'"
 depends="$(field Depends)"
-# dpkg-shlibdeps must have found the Qt libraries; the plugins and fonts are
-# loaded at run time, so they have to be listed by hand.
-for dep in libqt6widgets6 libqt6network6 libqt6gui6 libqt6core6 qt6-qpa-plugins \
-           fonts-liberation fonts-comic-neue fonts-dejavu-core; do
+# dpkg-shlibdeps must have found the package of every Qt library the program
+# links, under whatever name this system gives it (Debian 13 renamed them for
+# 64-bit time: libqt6core6t64); the plugins and fonts are loaded at run time,
+# so they have to be listed by hand.
+qt_packages=()
+while read -r lib; do
+  owner="$(dpkg-query -S "*/$lib" 2>/dev/null | awk -F: 'NR == 1 { print $1 }')"
+  [ -n "$owner" ] || { fail "no installed package has $lib"; continue; }
+  qt_packages+=("$owner")
+done < <(ldd "$build/src/ZAQCHAT" | awk '$1 ~ /^libQt6/ { print $1 }')
+[ ${#qt_packages[@]} -ge 4 ] || fail "the program links ${#qt_packages[@]} Qt libraries, want Core, Gui, Widgets and Network at least"
+note "Qt's packages for the libraries the program links: ${qt_packages[*]}"
+for dep in "${qt_packages[@]}" qt6-qpa-plugins fonts-liberation fonts-comic-neue fonts-dejavu-core; do
   grep -Eq "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
 done
 
@@ -145,13 +154,22 @@ fi
 # --- the packaged executable starts ----------------------------------------------
 # Starts the packaged program for 3 s with the given environment: still
 # running then (timeout's 124) or a clean exit is a pass.
+# With quiet=1, anything the program writes to stderr fails: a normal run on
+# a desktop has nothing to warn about.
 starts() {
-  local where=$1 log=$2
-  shift 2
+  local where=$1 log=$2 quiet=$3
+  shift 3
+  mkdir -p -m 700 "$tmp/runtime"
   set +e
-  (cd "$tmp" && env HOME="$tmp" "$@" timeout 3 "$r/bin/ZAQCHAT" >"$log" 2>&1)
+  (cd "$tmp" && env HOME="$tmp" XDG_RUNTIME_DIR="$tmp/runtime" "$@" \
+    sh -c 'exec timeout 3 "$0" 2>"$1"' "$r/bin/ZAQCHAT" "$log.err" >"$log" 2>&1)
   local status=$?
   set -e
+  cat "$log.err" >>"$log"
+  if [ "$quiet" = 1 ] && [ -s "$log.err" ]; then
+    cat "$log.err" >&2
+    fail "packaged ZAQCHAT wrote to stderr $where"
+  fi
   if [ "$status" -eq 124 ]; then
     note "packaged ZAQCHAT ran for 3 s $where"
   elif [ "$status" -eq 0 ]; then
@@ -163,10 +181,10 @@ starts() {
 }
 
 if [ -x "$r/bin/ZAQCHAT" ]; then
-  starts "under QT_QPA_PLATFORM=offscreen" "$tmp/run.log" QT_QPA_PLATFORM=offscreen
+  starts "under QT_QPA_PLATFORM=offscreen" "$tmp/run.log" 0 QT_QPA_PLATFORM=offscreen
   # On a real X server too: the xcb plugin and the fonts it needs are found.
   if command -v xvfb-run >/dev/null; then
-    starts "on Xvfb (QT_QPA_PLATFORM=xcb)" "$tmp/xrun.log" \
+    starts "on Xvfb (QT_QPA_PLATFORM=xcb)" "$tmp/xrun.log" 1 \
       QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96"
   else
     note "xvfb-run not installed, the start on an X server was skipped"

@@ -12,7 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=${1:-build/release}
-scripts/deps.sh
+scripts/deps.sh --test
 if [ ! -x "$build/src/ZAQCHAT" ]; then
   echo "check-screenreader: no $build/src/ZAQCHAT; build it first (cmake --preset release && cmake --build --preset release)" >&2
   exit 1

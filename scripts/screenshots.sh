@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 out="${1:-docs/screenshots}"
 scale_given="${2:-}"  # at another scale: the openbox pictures only
 scale="${2:-1}"
-scripts/deps.sh
+scripts/deps.sh --test
 cmake --preset release >/dev/null
 cmake --build --preset release --target zaq_screenshots
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/zaq-runtime.XXXXXX)}

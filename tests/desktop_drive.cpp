@@ -125,11 +125,13 @@ void drive(platform::Program &program)
             "the peer receives the line");
     expect(received == line, "the peer receives exactly the chat line");
 
-    // Exit from the menu with the mouse: Chat in the menu bar, then Exit.
+    // Exit from the menu: Chat opened with the mouse in the menu bar, Exit
+    // chosen by its underlined letter (Qt 6.8 takes no synthesized click
+    // into a menu that is open; a key works on every version).
     QMenuBar *bar = chat.findChild<QMenuBar *>();
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(chat.mnuChat->menuAction()).center());
     waitFor([&] { return QTest::qWaitForWindowExposed(chat.mnuChat, 100); }, "the Chat menu opens");
-    QTest::mouseClick(chat.mnuChat, Qt::LeftButton, {}, chat.mnuChat->actionGeometry(chat.mnuCE).center());
+    QTest::keyClick(chat.mnuChat, Qt::Key_E);
     waitFor([&] { return program.hasEnded(); }, "Exit ends the program");
 }
 

@@ -17,7 +17,9 @@ namespace {
 #ifdef ZAQ_HAVE_DBUS
 const QString RegistryService = QStringLiteral("org.a11y.atspi.Registry");
 const QString RegistryPath = QStringLiteral("/org/a11y/atspi/registry");
+#if QT_VERSION < QT_VERSION_CHECK(6, 8, 0)
 constexpr int Polite = 1; // waits for what is being spoken
+#endif
 
 // The connection Qt's accessibility bridge made to the accessibility bus
 // (it names it "a11y"); not connected while no screen reader is active.
@@ -107,6 +109,13 @@ void AtspiAnnouncements::listenersListed(QDBusPendingCallWatcher *call)
 
 bool AtspiAnnouncements::announce(QObject *source, const QString &text)
 {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 8, 0)
+    // Qt's own bridge sends the signal.
+    QAccessibleAnnouncementEvent event(source, text);
+    event.setPoliteness(QAccessible::AnnouncementPoliteness::Polite);
+    QAccessible::updateAccessibility(&event);
+    return true;
+#else
     QDBusConnection bus = accessibilityBus();
     QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(source);
     if (!bus.isConnected() || !iface)
@@ -117,6 +126,7 @@ bool AtspiAnnouncements::announce(QObject *source, const QString &text)
                                                      QStringLiteral("Announcement"));
     signal << QString() << Polite << 0 << QVariant::fromValue(QDBusVariant(text)) << QVariantMap();
     return bus.send(signal);
+#endif
 }
 
 #else

@@ -15,9 +15,10 @@ namespace platform {
 
 // The accessibility bus's Announcement signal (org.a11y.atspi.Event.Object,
 // signature "siiva{sv}": detail, politeness, 0, the text, no properties),
-// which Orca 45.2 and later speak at once. Qt 6.4 has no call for it, so it
-// goes out on the connection Qt's own bridge opened to the bus, so that the
-// screen reader finds its source in this program. The bus registry tells
+// which Orca 45.2 and later speak at once. Built with Qt 6.8 or later it is
+// Qt's own QAccessibleAnnouncementEvent; Qt 6.4 to 6.7 have no call for it,
+// so it goes out on the connection Qt's own bridge opened to the bus, so that
+// the screen reader finds its source in this program. The bus registry tells
 // who listens for which events: the signal is sent only when someone
 // listens for it. Without D-Bus (Windows, macOS) nothing is ever heard.
 class AtspiAnnouncements : public QObject

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "access/accessiblefactory.h"
+#include "access/bridgemessages.h"
 #include "chat/errortext.h"
 #include "program/program.h"
 #include "system/fonts.h"
@@ -13,6 +14,7 @@ void prepareApplication()
 {
     platform::installFontSubstitutes();
     platform::installAccessibleFactory();
+    platform::installBridgeMessageFilter();
     // The program ends through End alone, once what was sent has been
     // delivered; closing its last window only starts that.
     QApplication::setQuitOnLastWindowClosed(false);

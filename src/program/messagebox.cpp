@@ -4,7 +4,7 @@
 
 #include <QApplication>
 #include <QGridLayout>
-#include <QTextDocument>
+#include <QLabel>
 #include <QMessageBox>
 #include <QShowEvent>
 
@@ -63,11 +63,16 @@ void QtMessageBoxService::show(const QString &prompt, int style, const QString &
     box.setWindowTitle(title.isEmpty() ? QApplication::applicationName() : title);
     box.setText(prompt);
     box.setTextFormat(Qt::PlainText);
-    // setTextFormat covers the main text only, and the detail would be taken
-    // for rich text when it looks like markup (an address "<h1>x</h1>"): so
-    // the detail goes in as rich text made from the plain, shown as typed.
-    if (!detail.isEmpty())
-        box.setInformativeText(Qt::convertFromPlainText(detail, Qt::WhiteSpaceNormal));
+    // The detail is plain text too. Qt 6.8 gives the informative text the
+    // box's format; Qt 6.4 would take it for rich text when it looks like
+    // markup (an address "<h1>x</h1>"), so the label showing it is told.
+    if (!detail.isEmpty()) {
+        box.setInformativeText(detail);
+        for (QLabel *label : box.findChildren<QLabel *>()) {
+            if (label->text() == detail)
+                label->setTextFormat(Qt::PlainText);
+        }
+    }
     box.setIcon(style == MsgBoxStyle::Critical ? QMessageBox::Critical : QMessageBox::Warning);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();

@@ -77,7 +77,7 @@ class Client:
             None, 0, 5000, None)
         self.ear = Ear(Atspi)
         self.peer = None
-        self.app_process = self.session.start([program], env={"QT_QPA_PLATFORM": "xcb"})
+        self.app_process = self.session.start_program(program)
 
     # -- waiting and finding ------------------------------------------------
 
@@ -106,6 +106,8 @@ class Client:
             fail(f"the program did not end within {timeout} s of Exit")
         if code != 0:
             fail(f"the program ended with exit code {code} after Exit")
+        if self.session.warnings():
+            fail("the program warned: " + " | ".join(self.session.warnings()))
 
     def application(self):
         desktop = self.Atspi.get_desktop(0)

@@ -20,7 +20,7 @@ class SessionError(Exception):
 def need(program):
     path = shutil.which(program)
     if not path:
-        raise SessionError(f"{program} is not installed (scripts/deps.sh installs it)")
+        raise SessionError(f"{program} is not installed (scripts/deps.sh --test installs it)")
     return path
 
 
@@ -98,6 +98,18 @@ class Session:
         process = subprocess.Popen(args, env=full, start_new_session=True, **kwargs)
         self.processes.append(process)
         return process
+
+    def start_program(self, program):
+        """The program on the session's X server, its stderr kept for warnings()."""
+        self.program_errors = os.path.join(self.runtime, "program.stderr")
+        with open(self.program_errors, "wb") as errors:
+            return self.start([program], env={"QT_QPA_PLATFORM": "xcb"}, stderr=errors)
+
+    def warnings(self):
+        """What the program wrote to stderr: a normal run, a screen reader
+        attached, has nothing to warn about."""
+        with open(self.program_errors, encoding="utf-8", errors="replace") as errors:
+            return [line.rstrip("\n") for line in errors if line.strip()]
 
     def close(self):
         for process in reversed(self.processes):

@@ -364,7 +364,7 @@ void TstCommands::shortcutsWorkFromTheInputBox()
     if (QTest::currentTestFailed())
         return;
     FormChat &chat = s.chat();
-    QApplication::setActiveWindow(&chat);
+    chat.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&chat));
     chat.MyMsg->setFocus();
     QTRY_VERIFY(chat.MyMsg->hasFocus());

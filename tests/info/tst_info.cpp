@@ -239,7 +239,7 @@ void TstInfo::okAnswersEnterAndEscape()
     platform::Form *window = about ? static_cast<platform::Form *>(&program->form<FormAbout>())
                                    : &program->form<FormHelp>();
     window->Show();
-    QApplication::setActiveWindow(window);
+    window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));
     auto *ok = window->findChild<QPushButton *>(QStringLiteral("Command1"));
     QTRY_COMPARE(QApplication::focusWidget(), ok);

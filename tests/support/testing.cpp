@@ -112,7 +112,7 @@ void connectFromSetup(platform::Program &program, const QString &ip, quint16 por
 
 void activate(QWidget &window)
 {
-    QApplication::setActiveWindow(&window);
+    window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
 }
 

@@ -29,7 +29,7 @@ namespace {
 // The room left around the text, on every side.
 constexpr qreal Margin = 4;
 // The lines kept laid out beyond those on screen.
-constexpr int KeptLayouts = 600;
+constexpr int KeptLayouts = 64;
 
 qsizetype countCrlf(QStringView text)
 {
@@ -400,11 +400,14 @@ qreal TranscriptBox::topOffset() const
 
 qreal TranscriptBox::lineTop(qsizetype line) const
 {
+    // Counted from the top line, no further than two views away: a line
+    // beyond that is placed where the count stopped.
+    const qreal reach = 2 * viewport()->height() + 1;
     qreal y = topOffset();
     const qsizetype top = top_ - linesTrimmed_;
-    for (qsizetype l = top; l < line; ++l)
+    for (qsizetype l = top; l < line && y <= reach; ++l)
         y += lineHeight(l);
-    for (qsizetype l = top; l > line; --l)
+    for (qsizetype l = top; l > line && y >= -reach; --l)
         y -= lineHeight(l - 1);
     return y;
 }

@@ -79,6 +79,11 @@ TranscriptBox::TranscriptBox(QWidget *parent) : QAbstractScrollArea(parent), fra
     setAutoFillBackground(true);
     setViewportMargins(0, 0, 0, 1);
     starts_.push_back(0);
+    // A page moves by what is on screen, wrapped lines counted one by one.
+    connect(verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this](int action) {
+        if (action == QAbstractSlider::SliderPageStepAdd || action == QAbstractSlider::SliderPageStepSub)
+            pageStep(action == QAbstractSlider::SliderPageStepAdd);
+    });
     frame_.setObjectName(QStringLiteral("frame"));
     frame_.setSingleShot(true);
     frame_.setInterval(FrameMs);
@@ -468,15 +473,67 @@ void TranscriptBox::setTop(qsizetype line, int subLine)
     viewport()->update();
 }
 
+void TranscriptBox::pageStep(bool down)
+{
+    const qreal height = viewport()->rect().height();
+    qsizetype line = top_ - linesTrimmed_;
+    int sub = std::min(topSub_, layout(line)->lineCount() - 1);
+    // y of the top of the top line's layout, in the view
+    qreal base = topOffset() - (sub > 0 ? layout(line)->lineAt(sub - 1).naturalTextRect().bottom() : 0);
+    if (down) {
+        // The first wrapped line that is not whole on screen goes to the top.
+        while (true) {
+            const QRectF rect = layout(line)->lineAt(sub).naturalTextRect().translated(0, base);
+            if (rect.bottom() > height)
+                break;
+            if (sub + 1 < layout(line)->lineCount()) {
+                ++sub;
+            } else if (line + 1 < lineCount()) {
+                base += lineHeight(line);
+                ++line;
+                sub = 0;
+            } else {
+                break; // the end is on screen
+            }
+        }
+    } else {
+        // The earliest wrapped line that starts no more than a view above.
+        const qreal top = topOffset() - height;
+        while (true) {
+            qsizetype previousLine = line;
+            int previousSub = sub - 1;
+            qreal previousBase = base;
+            if (previousSub < 0) {
+                if (line == 0)
+                    break;
+                previousLine = line - 1;
+                previousBase = base - lineHeight(previousLine);
+                previousSub = layout(previousLine)->lineCount() - 1;
+            }
+            if (previousBase + layout(previousLine)->lineAt(previousSub).naturalTextRect().top() < top)
+                break;
+            line = previousLine;
+            sub = previousSub;
+            base = previousBase;
+        }
+    }
+    setTop(line, sub);
+    verticalScrollBar()->setSliderPosition(int(top_ - linesTrimmed_));
+}
+
 void TranscriptBox::scrollContentsBy(int, int)
 {
     if (settingBar_)
         return;
     const QScrollBar *bar = verticalScrollBar();
     const qsizetype line = bar->value();
-    // At the end the last lines fill the view, whatever wrapped line is on top.
+    // At the end the last lines fill the view, whatever wrapped line is on
+    // top; a page step has placed its wrapped line already.
+    if (line == bar->maximum())
+        topSub_ = INT_MAX / 2;
+    else if (top_ != linesTrimmed_ + line)
+        topSub_ = 0;
     top_ = linesTrimmed_ + line;
-    topSub_ = line == bar->maximum() ? INT_MAX / 2 : 0;
     updateScrollBar();
     viewport()->update();
 }

@@ -153,6 +153,7 @@ private:
     qreal topOffset() const;
     void updateScrollBar();
     void setTop(qsizetype line, int subLine);
+    void pageStep(bool down);
     void selectionChanged(int oldStart, int oldEnd);
     void caretMoved();
     int wordStart(int position) const;

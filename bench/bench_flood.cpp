@@ -114,6 +114,8 @@ Figures chatWindow(qint64 total)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // The program's own fonts and accessibility, as users get them.
+    app::prepareApplication();
     const QStringList args = app.arguments();
     Rounds rounds(args);
     qint64 megabytes = rounds.quick() ? 20 : 100;

@@ -209,6 +209,8 @@ Figures plainLongLine(qsizetype chars)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // The program's own fonts and accessibility, as users get them.
+    app::prepareApplication();
     const QStringList args = app.arguments();
     Rounds rounds(args);
     qint64 randomMb = rounds.quick() ? 3 : 10;

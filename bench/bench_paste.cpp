@@ -1,6 +1,8 @@
-// A huge paste: 1 MB and 10 MB of text pasted into MyMsg (Ctrl+V) and sent with Send to a peer that reads in a thread of its own.
+// A huge paste: 1 MB and 10 MB of text pasted into MyMsg (Ctrl+V), all of it
+// cut (Ctrl+A, Ctrl+X) and the cut undone (Ctrl+Z), then sent with Send to a
+// peer that reads in a thread of its own.
 // Prints the longest event-loop stall (a 1 ms timer's largest gap) of the
-// paste and of the Send, the peak resident memory (VmHWM, reset before each
+// paste, of the cut and its undo, and of the Send, the peak resident memory (VmHWM, reset before each
 // row) and the resident memory once everything is sent, against an idle
 // window measured in the same run.
 //
@@ -60,9 +62,27 @@ void runFor(int ms, const std::function<bool()> &done = {})
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
 }
 
+// Presses the keys of a standard sequence in `box`, from the event loop, and
+// returns the longest stall until 1.5 s later.
+double keysStall(QWidget *box, std::initializer_list<QKeySequence::StandardKey> keys)
+{
+    StallMeter meter;
+    QTimer::singleShot(0, box, [box, keys] {
+        for (QKeySequence::StandardKey key : keys) {
+            const QKeyCombination combination = QKeySequence(key)[0];
+            QKeyEvent press(QEvent::KeyPress, combination.key(), combination.keyboardModifiers());
+            QApplication::sendEvent(box, &press);
+        }
+    });
+    runFor(1500);
+    return meter.longestMs();
+}
+
 struct Row
 {
     double pasteStallMs = 0;
+    double cutStallMs = 0;
+    double undoStallMs = 0;
     double sendStallMs = 0;
     double sendSeconds = 0;
     qint64 peak = 0;
@@ -127,6 +147,13 @@ Row pasteAndSend(qsizetype chars)
     }
     if (chat.MyMsg->text().size() != chars)
         qFatal("the paste was cut: %lld of %lld characters", qint64(chat.MyMsg->text().size()), qint64(chars));
+    row.cutStallMs = keysStall(chat.MyMsg, {QKeySequence::SelectAll, QKeySequence::Cut});
+    if (!chat.MyMsg->text().isEmpty() || QApplication::clipboard()->text().size() != chars)
+        qFatal("the cut left %lld characters and took %lld", qint64(chat.MyMsg->text().size()),
+               qint64(QApplication::clipboard()->text().size()));
+    row.undoStallMs = keysStall(chat.MyMsg, {QKeySequence::Undo});
+    if (chat.MyMsg->text().size() != chars)
+        qFatal("the undo brought back %lld of %lld characters", qint64(chat.MyMsg->text().size()), qint64(chars));
     {
         StallMeter meter;
         QElapsedTimer clock;
@@ -166,6 +193,8 @@ double idleStallMs()
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // The program's own fonts and accessibility, as users get them.
+    app::prepareApplication();
     QTextStream out(stdout);
     const QStringList args = app.arguments();
     qint64 megabytes = 10;
@@ -178,18 +207,22 @@ int main(int argc, char **argv)
     const Row big = pasteAndSend(megabytes << 20);
 
     out << QStringLiteral("Paste and Send: VmRSS at start %1 MB\n").arg(start / 1e6, 0, 'f', 1);
-    out << QStringLiteral("%1 %2 %3 %4 %5 %6\n")
+    out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8\n")
                .arg(QStringLiteral("row"), -24)
                .arg(QStringLiteral("paste stall ms"), 15)
+               .arg(QStringLiteral("cut ms"), 7)
+               .arg(QStringLiteral("undo ms"), 8)
                .arg(QStringLiteral("Send stall ms"), 14)
                .arg(QStringLiteral("sent s"), 8)
                .arg(QStringLiteral("peak MB"), 9)
                .arg(QStringLiteral("after MB"), 9);
     out << QStringLiteral("%1 %2\n").arg(QStringLiteral("idle window (baseline)"), -24).arg(idle, 15, 'f', 1);
     auto row = [&](const QString &name, const Row &r) {
-        out << QStringLiteral("%1 %2 %3 %4 %5 %6\n")
+        out << QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8\n")
                    .arg(name, -24)
                    .arg(r.pasteStallMs, 15, 'f', 1)
+                   .arg(r.cutStallMs, 7, 'f', 1)
+                   .arg(r.undoStallMs, 8, 'f', 1)
                    .arg(r.sendStallMs, 14, 'f', 1)
                    .arg(r.sendSeconds, 8, 'f', 2)
                    .arg(r.peak / 1e6, 9, 'f', 1)
@@ -203,6 +236,8 @@ int main(int argc, char **argv)
                .arg(big.sendStallMs / std::max(idle, 0.001), 0, 'f', 0);
     Goals goals(out);
     goals.atMost(QStringLiteral("longest stall, %1 MB paste").arg(megabytes), big.pasteStallMs, 500, QStringLiteral("ms"));
+    goals.atMost(QStringLiteral("longest stall, %1 MB cut").arg(megabytes), big.cutStallMs, 500, QStringLiteral("ms"));
+    goals.atMost(QStringLiteral("longest stall, undoing the %1 MB cut").arg(megabytes), big.undoStallMs, 500, QStringLiteral("ms"));
     goals.atMost(QStringLiteral("longest stall, %1 MB Send").arg(megabytes), big.sendStallMs, 500, QStringLiteral("ms"));
     goals.atMost(QStringLiteral("peak VmHWM, %1 MB paste and Send").arg(megabytes), big.peak / 1e6, 300, QStringLiteral("MB"));
     goals.atMost(QStringLiteral("VmRSS after the %1 MB line has gone").arg(megabytes), big.after / 1e6, 150, QStringLiteral("MB"));

@@ -199,6 +199,8 @@ Figures chatRoundTrip(qsizetype prefill)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // The program's own fonts and accessibility, as users get them.
+    app::prepareApplication();
     QTextStream out(stdout);
     Rounds rounds(app.arguments());
     if (rounds.quick())

@@ -5,6 +5,7 @@
 // same size. All sizes are measured in every round.
 //
 // Usage: bench_transcript [--quick] [--rounds N]
+#include "app/startup.h"
 #include "transcript/transcriptbox.h"
 #include "support/goals.h"
 #include "support/rounds.h"
@@ -107,6 +108,8 @@ QString sizeName(qint64 lines)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // The program's own fonts and accessibility, as users get them.
+    app::prepareApplication();
     QTextStream out(stdout);
     Rounds rounds(app.arguments());
     const QList<qint64> sizes = rounds.quick() ? QList<qint64>{1000, 4000, 10000, 100000}

@@ -6,6 +6,8 @@
 //  - the transcript's exact text is the greeting and CR LF before each
 //    arrival, or the newest part of that when the transcript is bounded;
 //  - the view shows exactly what TranscriptBox::viewText makes of that text.
+// At exit it prints how long the slowest input held the thread (the GUI
+// thread of the program); scripts/fuzz.sh holds the fuzzer to its time limit.
 //
 // Input layout: byte 0 = number of cuts (low 4 bits) and whether to bound the
 // transcript (bit 7); byte 1 = the bound beyond the greeting; then one byte per cut giving
@@ -14,7 +16,10 @@
 #include "transcript/transcriptbox.h"
 #include "connection/utf8stream.h"
 
+#include "system/fonts.h"
+
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QStringDecoder>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -32,6 +37,7 @@ const QString Greeting = QStringLiteral("Welcome To Chat!\r\n");
 const QString CrLf = QStringLiteral("\r\n");
 
 TranscriptBox *box = nullptr;
+qint64 slowestNs = 0;
 
 // A decoder written apart from the one under test: every byte order mark is text.
 QString decodeAtOnce(QByteArrayView bytes)
@@ -58,7 +64,10 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     static char name[] = "fuzz_receive";
     static char *argv[] = {name, nullptr};
     static QApplication app(argc, argv);
+    platform::startFontCoverage();
+    platform::installFontSubstitutes();
     box = new TranscriptBox;
+    std::atexit([] { std::fprintf(stderr, "slowest input: %.1f ms\n", slowestNs / 1e6); });
     return 0;
 }
 
@@ -66,6 +75,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
         return 0;
+    QElapsedTimer clock;
+    clock.start();
     const QByteArrayView input(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     const int cuts = input[0] & 0x0F;
     const bool bounded = (input[0] & 0x80) != 0;
@@ -105,5 +116,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString view = TranscriptBox::viewText(kept, false);
     if (shown != view)
         fail("view differs from the text", view, shown);
+    slowestNs = std::max(slowestNs, clock.nsecsElapsed());
     return 0;
 }

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
-  qt6-base-private-dev
+  qt6-base-private-dev libfontconfig-dev
   qt6-qpa-plugins libxkbcommon-x11-0
   clang libclang-rt-dev
   xvfb xauth x11-utils imagemagick
@@ -15,7 +15,9 @@ packages=(
   appstream desktop-file-utils lintian dpkg-dev file
   at-spi2-core dbus python3-gi gir1.2-atspi-2.0 openbox orca
   weston xwayland qt6-wayland python3-xlib libxcb1-dev
+  kwin-x11 kwin-style-breeze mutter qt6ct qt6-gtk-platformtheme
   iproute2
+  ibus ibus-hangul fcitx5 fcitx5-hangul fcitx5-frontend-qt6 ncat libglib2.0-bin
 )
 
 missing=()

@@ -20,6 +20,13 @@ def fail(message):
     sys.exit(1)
 
 
+def shot(name):
+    """A picture of the screen into $ZAQ_DESKTOP_SHOTS/name.png, when asked for."""
+    folder = os.environ.get("ZAQ_DESKTOP_SHOTS")
+    if folder:
+        subprocess.run(["import", "-window", "root", os.path.join(folder, name + ".png")], check=True)
+
+
 def check(condition, message):
     if not condition:
         fail(message)
@@ -101,8 +108,13 @@ def centre(rect):
 
 
 def work_area():
-    x, y, w, h = until("the work area", lambda: prop(root, "_NET_WORKAREA"))[:4]
-    return (x, y, w, h)
+    """The work area the window manager gives, else (kwin without panels sets
+    none) the whole screen."""
+    area = prop(root, "_NET_WORKAREA")
+    if area:
+        return tuple(area[:4])
+    g = root.get_geometry()
+    return (0, 0, g.width, g.height)
 
 
 def near(a, b, tolerance):
@@ -139,19 +151,20 @@ def popups():
     for w in root.query_tree().children:
         try:
             a = w.get_attributes()
-        except Exception:
+            if a.override_redirect and a.map_state == X.IsViewable and w.get_wm_class():
+                found.append(w.id)
+        except Exception:  # the window went away meanwhile
             continue
-        if a.override_redirect and a.map_state == X.IsViewable and w.get_wm_class():
-            found.append(w.id)
     return found
 
 
 def menu(letter, item):
     """Opens a menu of the active window with Alt+letter and picks an item by its letter."""
+    before = set(popups())  # the window manager's own (mutter has one)
     key(letter, "Alt_L")
-    until(f"the menu of Alt+{letter.upper()}", popups)
+    until(f"the menu of Alt+{letter.upper()}", lambda: set(popups()) - before)
     key(item)
-    until("the menu to close", lambda: not popups())
+    until("the menu to close", lambda: not set(popups()) - before)
 
 
 def type_text(text):
@@ -195,3 +208,95 @@ def in_client(window, x_px, y_px, client_height_px):
     The client area is the bottom `client_height_px` of the window."""
     cx, cy, cw, ch = client(window)
     return (cx + x_px, cy + ch - client_height_px + y_px)
+
+
+def caption_ink(window):
+    """The caption drawn in a window's title bar as (width, ink): the widest
+    run of columns with ink (pixels far from the bar's own colour), runs
+    closer than 8 px joined (the buttons are narrower runs apart from it),
+    and the ink in it (how many pixels are at least half as far from the
+    bar's colour as the farthest), which tells "Missed!" from an elided
+    "Mi...d!" of about the same width."""
+    x, y, w, _ = frame(window)
+    top = (prop(window, "_NET_FRAME_EXTENTS") or (0, 0, 0, 0))[2]
+    if top < 8:
+        return 0, 0
+    screen = root.get_geometry()
+    if x < 0 or y < 0 or x + w > screen.width or y + top > screen.height:
+        return 0, 0  # not (yet) wholly on the screen: measured again
+    try:
+        band = root.get_image(x, y + 4, w, top - 8, X.ZPixmap, 0xFFFFFFFF).data
+    except Exception:  # the window moved meanwhile
+        return 0, 0
+    rows = top - 8
+    grey = [[sum(band[(r * w + c) * 4:(r * w + c) * 4 + 3]) // 3 for c in range(w)] for r in range(rows)]
+    counts = {}
+    for row in grey:
+        for v in row:
+            counts[v] = counts.get(v, 0) + 1
+    back = max(counts, key=counts.get)
+    inked = [any(abs(grey[r][c] - back) > 50 for r in range(rows)) for c in range(w)]
+    runs, start, last = [], None, None
+    for c, ink in enumerate(inked + [False] * 9):
+        if ink:
+            start = c if start is None or c - last > 8 else start
+            last = c
+        elif start is not None and c - last > 8:
+            runs.append((start, last))
+            start = None
+    if not runs:
+        return 0, 0
+    first, end = max(runs, key=lambda run: run[1] - run[0])
+    # Pixels at least half as far from the bar's colour as the farthest: an
+    # inactive caption's lighter ink counts as much.
+    dist = [abs(grey[r][c] - back) for r in range(rows) for c in range(first, end + 1)]
+    return end - first + 1, sum(2 * v >= max(dist) for v in dist)
+
+
+def settled(what, measure):
+    """A measure that is not empty and the same twice, 0.15 s apart (a title
+    bar is drawn in steps)."""
+    last = [None]
+
+    def probe():
+        now = measure()
+        same = now[0] and now == last[0]
+        last[0] = now
+        if not same:
+            time.sleep(0.15)
+        return same and now
+    return until(what, probe)
+
+
+def caption_whole(window, like=None):
+    """Whether a window's caption is drawn whole: as wide as the same caption
+    on a wide window of our own of the same type, transient for the same window.
+    Measures the window first, while the focus is where the check left it."""
+    drawn = settled(f"the caption {title(window)!r} drawn", lambda: caption_ink(window))  # while focused
+    # At the foot of the screen, clear of the program's windows (a modal box
+    # stays above it), where the window manager is told to put it.
+    at = root.get_geometry().height - 90
+    probe = root.create_window(0, at, 900, 40, 0, X.CopyFromParent, background_pixel=d.screen().white_pixel)
+    probe.set_wm_normal_hints(flags=1 | 4, x=0, y=at)  # USPosition, PPosition
+    # A blank Braille pattern after it (printable, no ink): the same ink,
+    # but not the same caption, which kwin would number (" <2>").
+    caption = title(window) + "\u2800"
+    probe.change_property(atom("_NET_WM_NAME"), atom("UTF8_STRING"), 8, caption.encode())
+    kind = prop(window, "_NET_WM_WINDOW_TYPE")
+    if kind:
+        probe.change_property(atom("_NET_WM_WINDOW_TYPE"), Xatom.ATOM, 32, kind)
+    parent = window.get_wm_transient_for()
+    if parent:
+        probe.set_wm_transient_for(parent)
+    probe.map()
+    d.sync()
+    try:
+        until("our probe window framed", lambda: prop(probe, "_NET_FRAME_EXTENTS"))
+        whole = settled("our probe window's caption drawn", lambda: caption_ink(probe))
+
+    finally:
+        probe.destroy()
+        d.sync()
+    same = abs(whole[0] - drawn[0]) <= 1 and abs(whole[1] - drawn[1]) <= 0.08 * whole[1]
+    return same, (f"caption {title(window)!r} drawn {drawn[0]} px wide, ink {drawn[1]}; "
+                  f"whole {whole[0]} px, ink {whole[1]}")

@@ -1,6 +1,7 @@
 // Takes pictures of the four windows in a real conversation between two
 // copies on this computer, for the README: each window as the screen shows
 // it, with the title bar and borders of the window manager that frames it.
+// Beside each picture, NAME.places tells where its labels and text boxes are.
 // Usage: zaq_screenshots OUTDIR
 //        zaq_screenshots --show    shows the setup and help windows for 20 s, for
 //                                  a desktop whose pictures only the compositor
@@ -19,6 +20,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -64,7 +66,18 @@ bool save(QWidget &window, const QDir &dir, const char *name)
     const QRect frame = window.frameGeometry();
     const QPixmap shot = window.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     const QString path = dir.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
-    const bool ok = !shot.isNull() && shot.save(path);
+    bool ok = !shot.isNull() && shot.save(path);
+    // Where each label and text box is in the picture, for the pixel checks.
+    QFile places(dir.filePath(QString::fromLatin1(name) + QStringLiteral(".places")));
+    ok = places.open(QIODevice::WriteOnly | QIODevice::Text) && ok;
+    for (const QWidget *control : window.findChildren<QWidget *>()) {
+        if (!control->isVisible() || !(qobject_cast<const QLabel *>(control) || qobject_cast<const QLineEdit *>(control))
+            || control->objectName().isEmpty())
+            continue;
+        const QRect at(control->mapToGlobal(QPoint(0, 0)) - frame.topLeft(), control->size());
+        places.write(QStringLiteral("%1 %2 %3 %4 %5\n").arg(control->objectName()).arg(at.x()).arg(at.y())
+                         .arg(at.width()).arg(at.height()).toUtf8());
+    }
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
     return ok;
 }

@@ -76,7 +76,8 @@ QString TranscriptAccessible::text(int startOffset, int endOffset) const
 {
     if (endOffset < 0 || endOffset > characterCount())
         endOffset = characterCount();
-    return box()->viewSlice(std::clamp(startOffset, 0, endOffset), endOffset);
+    startOffset = std::clamp(startOffset, 0, endOffset);
+    return box()->withExactCharacters(startOffset, box()->viewSlice(startOffset, endOffset));
 }
 
 int TranscriptAccessible::characterCount() const

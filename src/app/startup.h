@@ -11,7 +11,8 @@ class Program;
 namespace app {
 
 // After the QApplication exists: the installed fonts the windows' named
-// families map to, and the interfaces assistive technology reads.
+// families map to, and the interfaces assistive technology reads. (The
+// search for what the fonts can show starts after a window's first paint.)
 void prepareApplication();
 
 // A new running copy: the user's words for every error that ends a handler.

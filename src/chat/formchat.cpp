@@ -7,10 +7,11 @@
 #include "access/accessibility.h"
 #include "access/announcer.h"
 #include "controls/colors.h"
+#include "controls/composition.h"
 #include "controls/controls.h"
 #include "system/fonts.h"
 #include "controls/line.h"
-#include "controls/longtext.h"
+#include "controls/longtextbox.h"
 #include "controls/shortcuts.h"
 #include "controls/statuslabel.h"
 #include "transcript/transcriptbox.h"
@@ -42,6 +43,9 @@ FormChat::FormChat(Program &program) : Form(program)
     Command1 = place(makeButton(area, QStringLiteral("Command1"), tr("Send")), 4200, 4200, 975, 495);
     Command1->setToolTip(tr("Press On This Key To Send Your Message"));
     Command1->setEnabled(false);
+    // A click leaves the focus in the message box, and with it what an input
+    // method is composing there, for Send to take.
+    Command1->setFocusPolicy(Qt::TabFocus);
 
     Status = place(new StatusLabel(area), 3120, 240, 2055, 375);
     Status->setObjectName(QStringLiteral("Status"));
@@ -60,13 +64,13 @@ FormChat::FormChat(Program &program) : Form(program)
     describe(ScreenMsg, tr("Chat Room"), tr("This is Chat Room"));
     ScreenMsg->setMaxChars(TranscriptBound);
 
-    MyMsg = place(makeTextBox(area, QStringLiteral("MyMsg")), 120, 4200, 3855, 495);
+    MyMsg = place(new LongTextBox(area, [](qsizetype characters) {
+        return tr("%1 characters to send").arg(QLocale().toString(characters));
+    }), 120, 4200, 3855, 495);
+    MyMsg->setObjectName(QStringLiteral("MyMsg"));
     MyMsg->setFont(makeFont(QStringLiteral("Lucida Sans Unicode"), 12));
     MyMsg->setToolTip(tr("Here Enter Your Message"));
-    MyMsg->setMaxLength(std::numeric_limits<int>::max());
-    new LongTextGuard(MyMsg, [](qsizetype characters) {
-        return tr("%1 characters to send").arg(QLocale().toString(characters));
-    });
+    composition_ = new Composition(MyMsg);
 
     Welcome = place(makeLabel(area, QStringLiteral("Welcome"), QString()), 120, 120, 3000, 435);
     Welcome->setFont(makeFont(QStringLiteral("Comic Sans MS"), 14.25, true));
@@ -179,7 +183,10 @@ void FormChat::Winsock_Undelivered(qint64 characters, qint32 lines)
 void FormChat::Command1_Click()
 {
     const QString userName = program().form<FormSetup>().UserName->text();
-    MsgLine = CrLf + userName + QStringLiteral(": ") + MyMsg->text();
+    // What the box shows, the part an input method is still composing included.
+    const QString message = composition_->shownText();
+    composition_->take();
+    MsgLine = CrLf + userName + QStringLiteral(": ") + message;
     ScreenMsg->appendText(MsgLine);
     Winsock->SendData(MsgLine);
     ScreenMsg->setSelStart(ScreenMsg->Text().size());

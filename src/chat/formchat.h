@@ -12,6 +12,7 @@ class QPushButton;
 
 namespace platform {
 class Announcer;
+class Composition;
 class TranscriptBox;
 class Winsock;
 } // namespace platform
@@ -75,4 +76,5 @@ private:
     void mnuOA_Click();
 
     platform::Announcer *announcer_;
+    platform::Composition *composition_;
 };

@@ -1,14 +1,14 @@
 #include "controls/form.h"
 
-#include "system/fonts.h"
-
 #include "system/desktop.h"
+#include "system/fonts.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QTimer>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -80,14 +80,42 @@ QAction *Form::addSeparator(QMenu *menu, const QString &name)
     return separator;
 }
 
+namespace {
+
+QIcon iconOfSizes(std::initializer_list<int> sizes)
+{
+    QIcon icon;
+    for (int size : sizes)
+        icon.addFile(QStringLiteral(":/icon/zaqchat-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+} // namespace
+
 void Form::setIconFromResources()
 {
-    // Every size, so title bars, task bars and switchers of any scale find a
-    // sharp one instead of stretching a small one.
-    QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icon/zaqchat-%1.png").arg(size), QSize(size, size));
-    setWindowIcon(icon);
+    // The title bar's and the task bar's sizes now; the window system takes
+    // every size of an icon at once, and decoding the large ones would hold
+    // up the first paint.
+    setWindowIcon(iconOfSizes({16, 32}));
+    iconSizesLeft_ = true;
+}
+
+bool Form::event(QEvent *event)
+{
+    if (event->type() == QEvent::Paint && !painted_) {
+        painted_ = true;
+        // Text from a peer comes after a window is up: until then the
+        // search for what the fonts can show would only slow the start.
+        startFontCoverage();
+    }
+    if (event->type() == QEvent::Paint && iconSizesLeft_) {
+        iconSizesLeft_ = false;
+        // Every size, so switchers and docks of any scale find a sharp one
+        // instead of stretching a small one.
+        QTimer::singleShot(0, this, [this] { setWindowIcon(iconOfSizes({16, 32, 48, 64, 128, 256})); });
+    }
+    return QWidget::event(event);
 }
 
 void Form::setTabOrder(const QList<QWidget *> &controls)

@@ -82,6 +82,7 @@ protected:
         });
     }
 
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -95,6 +96,8 @@ private:
     QList<QWidget *> tabOrder_;
     Border border_;
     bool shownBefore_ = false;
+    bool iconSizesLeft_ = false; // the icon's large sizes wait for the first paint
+    bool painted_ = false;
     bool urgent_ = false; // the urgency hint is set and the window not yet visited
 };
 

@@ -3,6 +3,7 @@
 #include "system/desktop.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QTextDocument>
 #include <QMessageBox>
 #include <QShowEvent>
@@ -22,10 +23,33 @@ public:
 protected:
     void showEvent(QShowEvent *event) override
     {
+        if (!event->spontaneous())
+            fitCaption();
         QMessageBox::showEvent(event); // gives the box its final size
         if (parentWidget() && !event->spontaneous())
             centreFrame(this, parentWidget()->window()->frameGeometry());
     }
+
+private:
+    // Wide enough for the caption beside the window manager's buttons,
+    // which would cut a short box's caption ("Mi...d!"): a strut across the
+    // box's grid, which the box sizes itself by.
+    void fitCaption()
+    {
+        auto *grid = qobject_cast<QGridLayout *>(layout());
+        if (!grid)
+            return;
+        const QMargins margins = grid->contentsMargins();
+        const int width = captionWidth(this) - margins.left() - margins.right();
+        if (!strut_) {
+            strut_ = new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Minimum);
+            grid->addItem(strut_, grid->rowCount(), 0, 1, grid->columnCount());
+        }
+        strut_->changeSize(std::max(width, 0), 0, QSizePolicy::Minimum, QSizePolicy::Minimum);
+        grid->invalidate();
+    }
+
+    QSpacerItem *strut_ = nullptr;
 };
 
 } // namespace

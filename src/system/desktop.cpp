@@ -2,7 +2,11 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QPointer>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -142,8 +146,9 @@ void setUrgencyHint(QWidget *window, bool urgent)
 
 namespace {
 
-// What the window manager will put around a window it has not mapped yet.
-std::optional<QMargins> askWindowManager(QWidget *window)
+// What the window manager puts around a window: asked for (and waited on)
+// before the window is mapped when `request` is set, else only read.
+std::optional<QMargins> askWindowManager(QWidget *window, bool request = true)
 {
 #if defined(ZAQ_HAVE_XCB)
     xcb_connection_t *connection = x11Connection();
@@ -152,15 +157,15 @@ std::optional<QMargins> askWindowManager(QWidget *window)
     const auto id = xcb_window_t(window->winId());
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
     const xcb_atom_t property = internAtom(connection, "_NET_FRAME_EXTENTS");
-    const xcb_atom_t request = internAtom(connection, "_NET_REQUEST_FRAME_EXTENTS");
+    const xcb_atom_t requestAtom = internAtom(connection, "_NET_REQUEST_FRAME_EXTENTS");
     std::optional<QMargins> extents = readExtents(connection, id, property);
-    if (!extents && supported(connection, root, request)) {
+    if (!extents && request && supported(connection, root, requestAtom)) {
         // The window manager answers by setting the property on the window.
         xcb_client_message_event_t message = {};
         message.response_type = XCB_CLIENT_MESSAGE;
         message.format = 32;
         message.window = id;
-        message.type = request;
+        message.type = requestAtom;
         xcb_send_event(connection, 0, root,
                        XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                        reinterpret_cast<const char *>(&message));
@@ -177,6 +182,7 @@ std::optional<QMargins> askWindowManager(QWidget *window)
                     qRound(extents->right() / ratio), qRound(extents->bottom() / ratio));
 #else
     Q_UNUSED(window);
+    Q_UNUSED(request);
     return std::nullopt;
 #endif
 }
@@ -189,36 +195,81 @@ QMargins marginsOf(const QWidget *window)
             frame.bottom() - inner.bottom()};
 }
 
-QMargins likelyFrame(QWidget *window)
+// The frame and whether the window manager itself told it; asked of the
+// window manager only when `ask` is set (it answers for the window's hints
+// as they stand, so only a window about to be mapped asks).
+std::pair<QMargins, bool> likelyFrame(QWidget *window, bool ask = true)
 {
-    if (std::optional<QMargins> asked = askWindowManager(window))
-        return *asked;
+    if (std::optional<QMargins> asked = askWindowManager(window, ask))
+        return {*asked, true};
     window->winId();
     if (const QMargins own = window->windowHandle()->frameMargins(); !own.isNull())
-        return own;
+        return {own, true};
     // Another framed window on the screen, one of the same type first.
     QMargins guess;
     for (QWidget *other : QApplication::topLevelWidgets()) {
         if (other == window || !other->isVisible() || other->frameGeometry() == other->geometry())
             continue;
         if (other->windowType() == window->windowType())
-            return marginsOf(other);
+            return {marginsOf(other), false};
         guess = marginsOf(other);
     }
-    return guess;
+    return {guess, false};
 }
 
-} // namespace
-
-void centreFrame(QWidget *window, const QRect &area)
+void placeFrame(QWidget *window, const QRect &area, const QMargins &frame)
 {
-    const QMargins frame = likelyFrame(window);
     const QSize outer = window->size().grownBy(frame);
     const QPoint corner = area.topLeft()
                           + QPoint((area.width() - outer.width()) / 2, (area.height() - outer.height()) / 2);
     // The client area's place, not move(): Qt knows the frame of a window it
     // has not mapped only on some desktops, and move() would use a wrong one.
     window->setGeometry(QRect(corner + QPoint(frame.left(), frame.top()), window->size()));
+}
+
+// A window placed by a guessed frame (window managers that do not tell the
+// frame before mapping, kwin among them) is placed again, once, as soon as
+// the window manager has framed it (X11; elsewhere the place is the
+// compositor's).
+void placeAgainWhenFramed(QWidget *window, const QRect &area, const QMargins &guess)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return;
+    auto *timer = new QTimer(window);
+    timer->setInterval(10);
+    const QDeadlineTimer deadline(2000);
+    QObject::connect(timer, &QTimer::timeout, window, [window, timer, area, guess, deadline] {
+        const std::optional<QMargins> frame =
+            window->isVisible() ? askWindowManager(window, false) : std::nullopt;
+        if (!frame && !deadline.hasExpired())
+            return;
+        if (frame && *frame != guess)
+            placeFrame(window, area, *frame);
+        timer->deleteLater();
+    });
+    timer->start();
+}
+
+} // namespace
+
+void centreFrame(QWidget *window, const QRect &area)
+{
+    const auto [frame, told] = likelyFrame(window);
+    placeFrame(window, area, frame);
+    if (!told)
+        placeAgainWhenFramed(window, area, frame);
+}
+
+int captionWidth(QWidget *window)
+{
+    // The title-bar buttons are about as wide as the title bar is high: room
+    // for four (menu, minimise, maximise, close) beside the caption.
+    const QMargins frame = likelyFrame(window, false).first;
+    const int bar = frame.top() - frame.bottom();
+    if (bar <= 0)
+        return 0;
+    const QFontMetrics title(QFontDatabase::systemFont(QFontDatabase::TitleFont));
+    return title.horizontalAdvance(window->windowTitle()) + 4 * bar - frame.left() - frame.right();
 }
 
 } // namespace platform

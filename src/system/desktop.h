@@ -22,6 +22,13 @@ void setUrgencyHint(QWidget *window, bool urgent);
 // manager where the desktop allows it (X11), taken from the platform where it
 // knows it (Windows), else guessed from another window on the screen.
 // Compositors that place windows themselves (Wayland) ignore the place.
+// Where the frame had to be guessed, the window is placed again once the
+// window manager has framed it.
 void centreFrame(QWidget *window, const QRect &area);
+
+// The client-area width at which the window's caption fits whole in its
+// title bar beside the buttons, by the frame the window manager draws
+// (0 where no frame is known).
+int captionWidth(QWidget *window);
 
 } // namespace platform

@@ -3,6 +3,8 @@
 #include <QFont>
 #include <QString>
 
+#include <cstdint>
+
 namespace platform {
 
 // The windows name the font families they were designed with (Comic Sans MS,
@@ -20,5 +22,22 @@ QString installedFamily(const QString &family);
 // A font by name (resolved by installedFamily), point size and weight; the
 // size may be fractional (14.25).
 QFont makeFont(const QString &family, qreal pointSize, bool bold = false);
+
+// Which characters the installed fonts can show. Qt looks for a font for a
+// character no loaded font has on the GUI thread, trying installed fonts one
+// by one, and ends with an empty box where none has it; for the scripts it
+// shapes only by a font's OpenType rules it refuses, one by one and with a
+// warning each, every font whose rules do not name the script (all of them
+// for Thaana on Qt 6.4). With thousands of fonts installed one such
+// character holds the window for seconds. The search reads fontconfig's
+// character sets and those fonts' layout tables instead, on a thread of its
+// own: start it early, so it is done when text first arrives.
+void startFontCoverage();
+
+// Whether some installed font shows the character as Qt would use it. The
+// first call waits for the search if it is still running (it starts it if
+// nothing did); after that it is a table look-up. True for every character
+// where fontconfig is not available.
+bool canDraw(char32_t c);
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "transcript/transcriptbox.h"
 
 #include "system/devicepixels.h"
+#include "system/fonts.h"
 #include "transcript/transcriptview.h"
 
 #include <QAccessible>
@@ -95,7 +96,7 @@ TranscriptBox::~TranscriptBox() = default;
 
 QString TranscriptBox::viewText(const QString &text, bool afterCarriageReturn)
 {
-    return transcriptview::render(text, afterCarriageReturn, 0, {}).text;
+    return transcriptview::render(text, afterCarriageReturn, 0, {u'\n', u'\n', false, &canDraw}).text;
 }
 
 qsizetype TranscriptBox::viewPosition(qsizetype position) const
@@ -124,6 +125,30 @@ QString TranscriptBox::shownText() const
     for (QChar &c : shown) {
         if (isBreakMark(c))
             c = u'\n';
+    }
+    return shown;
+}
+
+QString TranscriptBox::withExactCharacters(qsizetype viewStart, QString shown) const
+{
+    for (qsizetype i = shown.indexOf(QChar(transcriptview::Undrawable)); i >= 0;
+         i = shown.indexOf(QChar(transcriptview::Undrawable), i + 1)) {
+        // The text position the square shows: one view character for each
+        // text character, so the first whose view position is the square's.
+        const qsizetype view = viewStart + i;
+        qsizetype low = 0, high = text_.size();
+        while (low < high) {
+            const qsizetype middle = low + (high - low) / 2;
+            if (viewPosition(middle) < view)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        if (low >= text_.size() || viewPosition(low) != view)
+            continue;
+        shown[i] = text_[low];
+        if (text_[low].isHighSurrogate() && low + 1 < text_.size() && i + 1 < shown.size())
+            shown[++i] = text_[low + 1];
     }
     return shown;
 }
@@ -208,7 +233,7 @@ void TranscriptBox::showPending()
     crlfPairs_ += countCrlf(piece) + (afterCr && piece.front() == u'\n' ? 1 : 0);
     const qint64 pieceStart = trimmed_ + shown_;
     const transcriptview::Piece view = transcriptview::render(
-        piece, afterCr, blockChars_, {QChar::LineSeparator, QChar::ParagraphSeparator, true});
+        piece, afterCr, blockChars_, {QChar::LineSeparator, QChar::ParagraphSeparator, true, &canDraw});
     shown_ = text_.size();
     blockChars_ = view.blockChars;
     for (const transcriptview::Cut &cut : view.cuts)
@@ -724,7 +749,7 @@ qsizetype TranscriptBox::longestLine() const
 
 QString TranscriptBox::selectedText() const
 {
-    QString text = viewSlice(selectionStart(), selectionEnd());
+    QString text = withExactCharacters(selectionStart(), viewSlice(selectionStart(), selectionEnd()));
     text.replace(QChar::Nbsp, u' ');
     return text;
 }

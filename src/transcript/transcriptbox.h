@@ -64,13 +64,25 @@ public:
 
     // What the view shows for a piece of text, as plain text: line breaks
     // (CR LF, lone CR, lone LF) as one "\n" each, control characters as
-    // visible symbols (see transcriptview::render).
+    // visible symbols, what no font shows as a square (see
+    // transcriptview::render).
     static QString viewText(const QString &text, bool afterCarriageReturn);
     // The view position of a text position.
     qsizetype viewPosition(qsizetype position) const;
     // What the view shows, as plain text: line breaks as LF, the view's own
     // cuts of long runs left out. Equals viewText(Text()).
     QString shownText() const;
+    // What the view shows from a view position on, each square that stands
+    // for a character no font shows given back as that character: the text
+    // that copying and assistive technology take.
+    QString withExactCharacters(qsizetype viewStart, QString shown) const;
+    // What the view shows from a view position on, each square that stands
+    // for a character no font shows given back as that character: the text
+    // that copying and assistive technology take.
+    QString withExactCharacters(qsizetype viewStart, QString shown) const;
+
+protected:
+    QMimeData *createMimeDataFromSelection() const override;
 
     // The view's characters, breaks and cuts one each.
     int viewLength() const { return int(view_.size()); }
@@ -85,7 +97,7 @@ public:
     bool hasSelection() const { return anchor_ != position_; }
     int selectionStart() const { return std::min(anchor_, position_); }
     int selectionEnd() const { return std::max(anchor_, position_); }
-    // The selection as it is copied: breaks as "\n".
+    // The selection as it is copied: breaks as "\n", squares as the characters they stand for.
     QString selectedText() const;
     // Selects from anchor to position (clamped to the view); equal, the caret alone.
     void setSelection(int anchor, int position);

@@ -80,6 +80,7 @@ Piece render(QStringView text, bool afterCarriageReturn, qsizetype blockChars, M
     qsizetype lineMark = -1; // the break mark before the current line, in this piece
     bool bidiLine = false;   // the current line has right-to-left text or controls
     Kind kind;               // of the last character looked at beyond U+02FF
+    bool undrawable = false; // that character is one no font shows
     int markRun = 0;          // combining marks since the last other character
     qsizetype hiddenAt = -1, hiddenText = 0, hiddenUnits = 0, hiddenMarks = 0;
 
@@ -145,7 +146,10 @@ Piece render(QStringView text, bool afterCarriageReturn, qsizetype blockChars, M
             const bool second = QChar::isLowSurrogate(u) && i > 0 && QChar::isHighSurrogate(text[i - 1].unicode());
             if (!second) {
                 const bool pair = QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate();
-                kind = classify(pair ? QChar::surrogateToUcs4(u, text[i + 1].unicode()) : char32_t(u));
+                const char32_t c = pair ? QChar::surrogateToUcs4(u, text[i + 1].unicode()) : char32_t(u);
+                kind = classify(c);
+                undrawable = marks.drawable && !marks.drawable(c);
+                kind.mark = kind.mark && !undrawable; // the square carries no marks of its own
                 if (kind.mark)
                     ++markRun;
                 else
@@ -158,6 +162,11 @@ Piece render(QStringView text, bool afterCarriageReturn, qsizetype blockChars, M
                     out[lineMark] = marks.paragraph;
                     blockStart = std::max(blockStart, lineMark + 1);
                 }
+            }
+            if (undrawable) {
+                cutIfLong(i, u);
+                out[n++] = second ? Hidden : Undrawable;
+                continue;
             }
             if (kind.mark && markRun > MarkRunCap) {
                 if (hiddenAt < 0) {

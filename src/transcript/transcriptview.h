@@ -18,14 +18,20 @@ constexpr qsizetype SoftBlockChars = 8192;
 // then "[+N]" for the N left out (hidden, one for one, where N does not fit).
 constexpr int MarkRunCap = 4;
 
+// What the view shows for a character no installed font can show.
+constexpr char16_t Undrawable = 0x25A1; // white square
+
 // What marks a break in the view: one character where a new block starts,
 // another where the line breaks within a block. The text box uses Qt's
 // paragraph and line separators; a plain rendering uses "\n" for both.
+// `drawable` says which characters beyond U+02FF the fonts can show (the
+// text box asks the installed fonts); without it, all of them.
 struct Marks
 {
     QChar line = u'\n';
     QChar paragraph = u'\n';
     bool cutLongRuns = false;
+    bool (*drawable)(char32_t) = nullptr;
 };
 
 // A cut of a long run: its position in the piece's text and the position of
@@ -51,7 +57,9 @@ struct Piece
 // a peer sends can cut off or hide the rest. A line that holds right-to-left
 // text or bidirectional controls is a block of its own, so whatever it does
 // to the direction of text ends with it (lines within one block share it).
-// Runs of combining marks are capped (MarkRunCap). The view has one
+// Runs of combining marks are capped (MarkRunCap). A character the fonts
+// cannot show is Undrawable (a pair: Undrawable and an invisible joiner), so
+// Qt never searches every font for it. The view has one
 // character for each of the text's, but for breaks and cuts, so positions
 // map simply. `afterCarriageReturn` says the text before the piece ended in
 // CR, so a leading LF adds no break. Runs of plain characters below U+0300

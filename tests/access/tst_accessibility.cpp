@@ -60,6 +60,8 @@ private slots:
     void everyReachableControlIsNamed();
     void fieldsAreLabelledByTheirLabels_data();
     void fieldsAreLabelledByTheirLabels();
+    void messageBoxIsTextAtEveryLength_data();
+    void messageBoxIsTextAtEveryLength();
 };
 
 void TstAccessibility::namesAndDescriptions_data()
@@ -162,6 +164,48 @@ void TstAccessibility::fieldsAreLabelledByTheirLabels()
     for (const auto &[other, relation] : iface->relations(QAccessible::Label))
         labels << other->object()->objectName();
     QCOMPARE(labels, QStringList{label});
+}
+
+void TstAccessibility::messageBoxIsTextAtEveryLength_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("told"); // characters of it in the text interface
+    QTest::newRow("20,000") << 20000 << "Your Message:" << 20000;
+    QTest::newRow("65,536") << 65536 << "Your Message:" << 65536;
+    QTest::newRow("100,000: its name says how long") << 100000 << "Your Message: 100,000 characters to send" << 0;
+}
+
+// Past the length where the box draws a summary, it is still an editable
+// text box, never a password field (which Qt makes of a box that echoes
+// nothing), and it still answers as text.
+void TstAccessibility::messageBoxIsTextAtEveryLength()
+{
+    QFETCH(int, size);
+    QFETCH(QString, name);
+    QFETCH(int, told);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    TestProgram program;
+    FormChat &chat = program->form<FormChat>();
+    const QString text = QStringLiteral("caf\u00e9 ").repeated(size / 5 + 1).left(size);
+    chat.MyMsg->setText(text);
+    QAccessibleInterface *box = QAccessible::queryAccessibleInterface(chat.MyMsg);
+    QVERIFY(box);
+    QCOMPARE(box->role(), QAccessible::EditableText);
+    QVERIFY(!box->state().passwordEdit);
+    QVERIFY(box->state().editable);
+    QCOMPARE(box->text(QAccessible::Name), name);
+    QAccessibleTextInterface *asText = box->textInterface();
+    QVERIFY(asText);
+    QCOMPARE(asText->characterCount(), told);
+    QCOMPARE(asText->text(0, told), text.left(told));
+    QCOMPARE(box->text(QAccessible::Value), text.left(told));
+    QCOMPARE(box->editableTextInterface() != nullptr, true);
+    // Back to a short text: the plain name and the text again.
+    chat.MyMsg->setText(QStringLiteral("hi"));
+    QCOMPARE(box->text(QAccessible::Name), QStringLiteral("Your Message:"));
+    QCOMPARE(asText->text(0, 2), QStringLiteral("hi"));
+    QLocale::setDefault(QLocale::c());
 }
 
 QTEST_MAIN(TstAccessibility)

@@ -6,15 +6,17 @@ buses, listens to it as a screen reader does (gi's Atspi), drives it through
 the bus and the keyboard, and plays the peer over loopback. Checks what is
 announced (as notifications while no one listens for announcements, as the
 Announcement signal once someone does, never both; bounded under a flood),
-that the transcript is never reported as focused, that the help and about
-pages are exposed as text in print order, the window and message-box roles,
-and the transcript's text. Fails at the first wrong answer; every wait is
+that one object alone is reported focused (the input box, never the
+transcript or its viewport, through wheel, reading keys and clicks), that
+the help and about pages are exposed as text in print order, the window and
+message-box roles, and the transcript's text. Fails at the first wrong answer; every wait is
 bounded, and a watchdog ends the whole run.
 
 usage: check_atspi.py path/to/ZAQCHAT
 """
 
 import os
+import re
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -58,6 +60,51 @@ class Check(Client):
             lines.append(child.get_name())
         return lines
 
+    def find_all(self, root, predicate):
+        """Every object under `root`, itself included, that `predicate` holds for."""
+        found, queue = [], [root]
+        while queue:
+            node = queue.pop(0)
+            if predicate(node):
+                found.append(node)
+            queue.extend(node.get_child_at_index(i) for i in range(node.get_child_count()))
+        return found
+
+    def focused_objects(self, root):
+        """(role, name) of every object under `root` in the focused state."""
+        return [(node.get_role_name(), node.get_name()) for node in
+                self.find_all(root, lambda node: node.get_state_set().contains(self.Atspi.StateType.FOCUSED))]
+
+    def one_focus(self, window, when, name="Your Message:"):
+        focused = self.focused_objects(window)
+        if [n for _, n in focused] != [name]:
+            fail(f"{when}: objects in the focused state {focused}, expected the one named {name!r}")
+
+    def read_transcript(self, chat, transcript):
+        """Wheel, reading keys and a click in a transcript longer than its
+        view: each is seen to act, and the input box alone stays focused."""
+        Atspi = self.Atspi
+        bar = self.find_all(transcript, lambda node: node.get_role() == Atspi.Role.SCROLL_BAR and  # the shown one
+                            node.get_state_set().contains(Atspi.StateType.SHOWING))[0]
+        box = self.find(chat, Atspi.Role.TEXT, "Your Message:")
+        where = Atspi.Component.get_extents(transcript, Atspi.CoordType.SCREEN)
+        x, y = where.x + where.width // 2, where.y + where.height // 2
+        for what, act, moved in (
+                ("the wheel up", lambda: Atspi.generate_mouse_event(x, y, "b4c"), lambda v, w: w < v),
+                ("PageUp", lambda: self.key(0xFF55), lambda v, w: w < v),
+                ("PageDown", lambda: self.key(0xFF56), lambda v, w: w > v)):
+            before = Atspi.Value.get_current_value(bar)
+            act()
+            self.wait_for(f"the transcript to scroll on {what}", lambda: moved(before, Atspi.Value.get_current_value(bar)))
+            self.one_focus(chat, f"after {what} in the transcript")
+        # A click in the transcript: a key typed after it lands in the input box.
+        Atspi.generate_mouse_event(x, y, "b1c")
+        self.key(ord("q"))
+        self.wait_for("the key after the click in the input box", lambda: Atspi.Text.get_text(box, 0, -1) == "q")
+        self.one_focus(chat, "after a click in the transcript")
+        self.key(0xFF08)  # BackSpace
+        self.wait_for("the input box emptied", lambda: Atspi.Text.get_text(box, 0, -1) == "")
+
     # -- the checks ---------------------------------------------------------
 
     def run(self):
@@ -78,6 +125,7 @@ class Check(Client):
         self.press(self.find(setup, Role.MENU_ITEM, "Help"))
         help_window = self.wait_for("help window (role dialog)",
                                     lambda: self.window(Role.DIALOG, "Help Setuping and Chating..."))
+        self.one_focus(help_window, "in the help window", "OK")
         lines = self.printed_lines(help_window)
         if lines != HELP_PAGE:
             fail(f"help page exposed as {lines!r}, expected {HELP_PAGE!r}")
@@ -113,11 +161,8 @@ class Check(Client):
         if "\n".join(self.ear.notifications()) != "Connecting...\nConnected":
             fail(f"notifications {self.ear.notifications()}, expected Connecting..., Connected")
         self.wait_for("focus in the message box", lambda: "Your Message:" in self.ear.focused())
-        # A screen reader that asks which control is focused finds the input box alone.
-        focused = [obj.get_name() for obj in (transcript, self.find(chat, Role.TEXT, "Your Message:"))
-                   if obj.get_state_set().contains(self.Atspi.StateType.FOCUSED)]
-        if focused != ["Your Message:"]:
-            fail(f"controls in the focused state: {focused}")
+        # A screen reader that asks which object is focused finds the input box alone.
+        self.one_focus(chat, "after Connect")
         self.peer.sendall(b"\r\nBob: hello there")
         self.wait_for("notification of the arrival", lambda: "Bob: hello there" in self.ear.notifications())
 
@@ -134,6 +179,31 @@ class Check(Client):
         text = transcript.get_text(0, transcript.get_character_count())
         if text != "Welcome To Chat!\n\n\nBob: hello there":
             fail(f"transcript text {text!r}")
+
+        # A long message is still a text box, never a password field; its
+        # name says how long it is; Send sends all of it and empties the box.
+        box = self.find(chat, Role.TEXT, "Your Message:")
+        box.set_text_contents("x" * 100000)
+        self.wait_for("the message box's name to give its length", lambda: re.fullmatch(
+            r"Your Message: 100.?000 characters to send", box.get_name() or ""))
+        if box.get_role() != Role.TEXT or box.get_character_count() != 0:
+            fail(f"a long message box is a {box.get_role_name()} of {box.get_character_count()} characters")
+        self.press(self.find(chat, Role.PUSH_BUTTON, "Send"))
+        wire = b"\r\nAnn: " + b"x" * 100000
+        got = b""
+        self.peer.settimeout(0)
+
+        def arrived():
+            nonlocal got
+            try:
+                got += self.peer.recv(1 << 20)
+            except BlockingIOError:
+                pass
+            return len(got) >= len(wire)
+        self.wait_for("the long message at the peer", arrived)
+        if got != wire:
+            fail(f"the peer got {len(got)} bytes, not the {len(wire)} of the long message")
+        self.wait_for("the message box's own name again", lambda: box.get_name() == "Your Message:")
 
         # Someone listens for announcements: from now on every message is an
         # announcement, and no notification says it again.
@@ -178,6 +248,8 @@ class Check(Client):
         self.wait_for("announcement of the long line", lambda: self.ear.announcements(long_mark))
         if self.ear.announcements(long_mark) != [expected]:
             fail(f"long line announced as {self.ear.announcements(long_mark)!r}")
+
+        self.read_transcript(chat, transcript)
 
         self.peer.close()
         self.peer = None

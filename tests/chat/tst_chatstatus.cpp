@@ -38,6 +38,7 @@ private slots:
     void windowHasItsFixedSize();
     void framesAndRulesDrawWhole();
     void controlsCarryTheirTips();
+    void textsReadOnADarkDesktop();
     void transcriptNeverKeepsTheFocus_data();
     void transcriptNeverKeepsTheFocus();
 };
@@ -123,8 +124,9 @@ void TstChatStatus::windowHasItsFixedSize()
     QCOMPARE(chat.size(), before);
     QCOMPARE(chat.client()->size(), QSize(357, 322));
     QVERIFY(!(chat.windowFlags() & Qt::WindowMaximizeButtonHint));
-    // The program's icon in every size a desktop asks for, up to 256 px.
-    QCOMPARE(chat.windowIcon().availableSizes(),
+    // The program's icon in every size a desktop asks for, up to 256 px,
+    // once the window has been painted.
+    QTRY_COMPARE(chat.windowIcon().availableSizes(),
              QList<QSize>({{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
     // The window is grey; the transcript and the message box keep the
     // platform's text-box colours, on screen too.
@@ -194,6 +196,40 @@ void TstChatStatus::controlsCarryTheirTips()
         QCOMPARE(control->toolTip(), tip);
     for (const char *name : {"Command1", "Status", "ScreenMsg", "MyMsg", "Welcome", "Winsock"})
         QVERIFY2(chat.findChild<QObject *>(QLatin1String(name)), name);
+}
+
+// A dark desktop's palette: fixed text colours keep their colour and read
+// on the light surface they were chosen for; the desktop's light text on the
+// chat window's fixed grey turns black (11.5:1 there, white 1.8:1).
+void TstChatStatus::textsReadOnADarkDesktop()
+{
+    const QPalette light = QApplication::palette();
+    for (const bool dark : {false, true}) {
+        if (dark) {
+            QPalette palette = light;
+            palette.setColor(QPalette::Window, QColor(34, 32, 32));
+            palette.setColor(QPalette::WindowText, QColor(220, 220, 220));
+            QApplication::setPalette(palette);
+        }
+        TestProgram program;
+        FormSetup &setup = program->form<FormSetup>();
+        FormChat &chat = program->form<FormChat>();
+        // Blue on the dark surface reads 1.9:1 (7.5:1 on the light one): it
+        // stands on the light one. Magenta reads 5.2:1 on the dark: it stays.
+        QCOMPARE(setup.Label1->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QCOMPARE(setup.Label1->autoFillBackground(), dark);
+        if (dark)
+            QCOMPARE(setup.Label1->palette().color(QPalette::Window), QColor(239, 239, 239));
+        QCOMPARE(setup.Label3->palette().color(QPalette::WindowText), QColor(255, 0, 255));
+        QVERIFY(!setup.Label3->autoFillBackground());
+        // The chat window's grey is fixed: its labels stand on it.
+        QCOMPARE(chat.Welcome->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+        QVERIFY(!chat.Welcome->autoFillBackground());
+        QVERIFY(!chat.Label1->autoFillBackground());
+        QCOMPARE(chat.Status->palette().color(QPalette::WindowText),
+                 dark ? QColor(0, 0, 0) : light.color(QPalette::WindowText));
+    }
+    QApplication::setPalette(light);
 }
 
 void TstChatStatus::transcriptNeverKeepsTheFocus_data()

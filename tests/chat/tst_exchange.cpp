@@ -8,6 +8,7 @@
 #include "setup/formsetup.h"
 #include "support/testing.h"
 
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -72,6 +73,7 @@ private slots:
     void peerBytesShowAsText_data();
     void peerBytesShowAsText();
     void incompleteCharacterAtCloseShows();
+    void sendTakesWhatIsBeingComposed();
 };
 
 void TstExchange::sendPutsOneLineOnTheWire_data()
@@ -229,6 +231,48 @@ void TstExchange::incompleteCharacterAtCloseShows()
     // The held byte is not dropped: it shows as U+FFFD before the end.
     QCOMPARE(raw.chat->ScreenMsg->Text(), Greeting + "\r\n\r\nEve: caf\r\n\uFFFD");
     QVERIFY(!raw.chat->Command1->isEnabled());
+}
+
+namespace {
+
+void inputMethod(QLineEdit *box, const QString &preedit, const QString &commit = {})
+{
+    QInputMethodEvent event(preedit, {});
+    event.setCommitString(commit);
+    QApplication::sendEvent(box, &event);
+}
+
+} // namespace
+
+// What an input method is still composing (its preedit) goes out with the
+// line, at the caret; the engine's later commit of that same syllable into
+// the emptied box (ibus-hangul does this when it is reset) is dropped, once,
+// and only if nothing else was typed first. scripts/check-ime.sh checks the
+// same with real engines.
+void TstExchange::sendTakesWhatIsBeingComposed()
+{
+    RawPeer raw;
+    QVERIFY(raw.start(QStringLiteral("Ann")));
+    QLineEdit *box = raw.chat->MyMsg;
+    box->setFocus();
+    QTest::keyClicks(box, QStringLiteral("ab"));
+    QTest::keyClick(box, Qt::Key_Left);
+    inputMethod(box, QStringLiteral("\ud55c"));
+    QTest::mouseClick(raw.chat->Command1, Qt::LeftButton);
+    QCOMPARE(raw.readExactly(12), QByteArray("\r\nAnn: a\xED\x95\x9C" "b"));
+    QVERIFY(box->hasFocus()); // a click on Send leaves the focus in the box
+    inputMethod(box, {}, QStringLiteral("\ud55c")); // the engine gives the sent syllable back
+    QCOMPARE(box->text(), QString());
+    inputMethod(box, {}, QStringLiteral("\ud55c")); // typed again: the user's
+    QCOMPARE(box->text(), QStringLiteral("\ud55c"));
+
+    box->clear();
+    inputMethod(box, QStringLiteral("\uae00"));
+    QTest::mouseClick(raw.chat->Command1, Qt::LeftButton);
+    QCOMPARE(raw.readExactly(10), QByteArray("\r\nAnn: \xEA\xB8\x80"));
+    QTest::keyClick(box, Qt::Key_Z); // typed before the engine's commit came
+    inputMethod(box, {}, QStringLiteral("\uae00"));
+    QCOMPARE(box->text(), QStringLiteral("z\uae00"));
 }
 
 QTEST_MAIN(TstExchange)

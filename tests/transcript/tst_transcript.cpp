@@ -3,6 +3,7 @@
 // the end in view after every append.
 #include "transcript/transcriptbox.h"
 #include "access/accessiblefactory.h"
+#include "app/startup.h"
 #include "support/testing.h"
 
 #include <QAccessible>
@@ -47,6 +48,7 @@ private slots:
     void trimKeepsTheSelectionsKeptPart();
     void longLinesWrapAtTheViewsWidth();
     void accessibleTextAndCaret();
+    void whatNoFontShowsIsASquareButCopiesAndReadsAsItself();
 };
 
 void TstTranscript::keepsExactTextAndShowsIt_data()
@@ -239,6 +241,55 @@ void TstTranscript::viewFollowsTextThroughCutsAndTrims()
     // The view cuts a run every 8192 characters, so no line is laid out in
     // one huge piece.
     QVERIFY2(box.longestLine() <= 8192 + 1, qPrintable(QString::number(box.longestLine())));
+}
+
+namespace {
+
+int fontWarnings = 0;
+
+void countFontWarnings(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    if (message.contains(QLatin1String("OpenType support missing")))
+        ++fontWarnings;
+}
+
+} // namespace
+
+void TstTranscript::whatNoFontShowsIsASquareButCopiesAndReadsAsItself()
+{
+    app::prepareApplication();
+    TranscriptBox box;
+    box.resize(4000, 300);
+    // U+0378 and U+E0080 are in no font; Qt refuses its fonts for Syriac and
+    // Thaana unless their rules name the script (none of the machine's, nor
+    // Noto Sans Thaana, do).
+    const QString text = QString::fromUtf16(u"Welcome To Chat!\r\n\x01\r\nx\u0378y\U000E0080z \u0780\u0710!");
+    box.appendText(text);
+    const QString square = QString::fromUtf16(u"\u25A1");
+    const QString line = shownLines(box).at(2);
+    QVERIFY2(line.startsWith("x" + square + "y" + square + QChar(0x2060) + "z "), qPrintable(line));
+    QCOMPARE(box.Text(), text);
+
+    // Drawn without Qt trying every font for a script it refuses them all for.
+    fontWarnings = 0;
+    const QtMessageHandler before = qInstallMessageHandler(countFontWarnings);
+    box.show();
+    box.grab();
+    qInstallMessageHandler(before);
+    QCOMPARE(fontWarnings, 0);
+
+    // Copying and a screen reader take the characters themselves.
+    const QString lines = QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(&box);
+    QVERIFY(accessible && accessible->textInterface());
+    const QString read = accessible->textInterface()->text(0, accessible->textInterface()->characterCount());
+    QCOMPARE(read.mid(read.indexOf(u'x')), lines.mid(lines.indexOf(u'x')));
+    QCOMPARE(accessible->textInterface()->text(lines.indexOf(u'x') + 1, lines.indexOf(u'x') + 2),
+             QString(QChar(0x0378)));
+    box.selectAll();
+    box.copy();
+    const QString copied = QApplication::clipboard()->text();
+    QCOMPARE(copied.mid(copied.indexOf(u'x')), lines.mid(lines.indexOf(u'x')));
 }
 
 void TstTranscript::arrivalsShowOncePerFrame()

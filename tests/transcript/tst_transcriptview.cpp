@@ -13,6 +13,13 @@ namespace {
 const tv::Marks Plain{u'/', u'#', false};
 const tv::Marks Cutting{u'/', u'#', true};
 
+// Fonts that show neither Thaana nor the musical symbols.
+bool withoutThaanaOrMusic(char32_t c)
+{
+    return QChar::script(c) != QChar::Script_Thaana && (c < 0x1D100 || c > 0x1D1FF);
+}
+const tv::Marks FewFonts{u'/', u'#', true, &withoutThaanaOrMusic};
+
 } // namespace
 
 class TstTranscriptView : public QObject
@@ -24,6 +31,8 @@ private slots:
     void marksBreaksAndSymbols();
     void cutsLongRunsBetweenCharacters_data();
     void cutsLongRunsBetweenCharacters();
+    void showsWhatNoFontHasAsASquare_data();
+    void showsWhatNoFontHasAsASquare();
 };
 
 void TstTranscriptView::marksBreaksAndSymbols_data()
@@ -130,6 +139,39 @@ void TstTranscriptView::cutsLongRunsBetweenCharacters()
     for (const tv::Cut &cut : piece.cuts)
         found << int(cut.text) << int(cut.view);
     QCOMPARE(found, cuts);
+}
+
+void TstTranscriptView::showsWhatNoFontHasAsASquare_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+
+    const QString square = QString::fromUtf16(u"\u25A1");
+    const QString hidden(1, QChar(0x2060));
+    const QString acute(1, QChar(0x0301));
+    QTest::newRow("Thaana among Latin and Greek") << QString::fromUtf16(u"a\u0780\u0781b\u03B1")
+                                                   << "a" + square + square + QString::fromUtf16(u"b\u03B1");
+    QTest::newRow("a pair: the square and a joiner") << QString::fromUtf16(u"x\U0001D11Ey")
+                                                     << "x" + square + hidden + "y";
+    QTest::newRow("a pair the fonts have stays") << QString::fromUtf16(u"\U0001F600") << QString::fromUtf16(u"\U0001F600");
+    // The square is a character of its own: a mark the fonts lack ends a
+    // run of marks, and the marks after it start a new one.
+    QTest::newRow("an undrawable mark ends a run") << "e" + acute.repeated(3) + QChar(0x07A6) + acute.repeated(4)
+                                                   << "e" + acute.repeated(3) + square + acute.repeated(4);
+    QTest::newRow("marks after a square are counted") << QString(QChar(0x0780)) + acute.repeated(20)
+                                                      << square + acute.repeated(4) + "[+16]" + hidden.repeated(11);
+    QTest::newRow("Thaana still isolates its line") << QString::fromUtf16(u"\nx\n\u0780\ny")
+                                                    << "#x#" + square + "#y";
+}
+
+void TstTranscriptView::showsWhatNoFontHasAsASquare()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    const tv::Piece piece = tv::render(text, false, 0, FewFonts);
+    QCOMPARE(piece.text, shown);
+    // One view character for each of the text's, breaks aside: positions map as before.
+    QCOMPARE(piece.text.size(), text.size());
 }
 
 QTEST_GUILESS_MAIN(TstTranscriptView)

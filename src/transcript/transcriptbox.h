@@ -76,13 +76,6 @@ public:
     // for a character no font shows given back as that character: the text
     // that copying and assistive technology take.
     QString withExactCharacters(qsizetype viewStart, QString shown) const;
-    // What the view shows from a view position on, each square that stands
-    // for a character no font shows given back as that character: the text
-    // that copying and assistive technology take.
-    QString withExactCharacters(qsizetype viewStart, QString shown) const;
-
-protected:
-    QMimeData *createMimeDataFromSelection() const override;
 
     // The view's characters, breaks and cuts one each.
     int viewLength() const { return int(view_.size()); }

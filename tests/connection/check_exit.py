@@ -108,21 +108,31 @@ class Check(Client):
         self.press(self.find(chat, self.Atspi.Role.MENU_ITEM, "Exit"))
 
     def close_window(self, title):
-        """Asks the window manager to close a window, as a task bar's Close does."""
+        """Asks the window manager to close a window, as a task bar's Close does.
+        Only this process's windows count: a copy that has just ended may still
+        be on the window manager's list under the same title."""
         from Xlib import X, display, protocol
         screen = display.Display(self.session.env["DISPLAY"])
         root = screen.screen().root
+        pid_atom = screen.intern_atom("_NET_WM_PID")
         clients = root.get_full_property(screen.intern_atom("_NET_CLIENT_LIST"), X.AnyPropertyType)
+        closed = 0
         for window_id in clients.value if clients else []:
             window = screen.create_resource_object("window", window_id)
-            if window.get_wm_name() == title:
-                event = protocol.event.ClientMessage(window=window, client_type=screen.intern_atom("_NET_CLOSE_WINDOW"),
-                                                     data=(32, [X.CurrentTime, 2, 0, 0, 0]))
-                root.send_event(event, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
-                screen.flush()
-                screen.close()
-                return
-        fail(f"the window manager knows no window {title!r}")
+            try:
+                pid = window.get_full_property(pid_atom, X.AnyPropertyType)
+                if window.get_wm_name() != title or not pid or pid.value[0] != self.app_process.pid:
+                    continue
+            except Exception:
+                continue  # gone meanwhile
+            event = protocol.event.ClientMessage(window=window, client_type=screen.intern_atom("_NET_CLOSE_WINDOW"),
+                                                 data=(32, [X.CurrentTime, 2, 0, 0, 0]))
+            root.send_event(event, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+            closed += 1
+        screen.flush()
+        screen.close()
+        if closed != 1:
+            fail(f"the window manager knows {closed} windows {title!r} of process {self.app_process.pid}")
 
     def windowless(self):
         """Whether the program shows no window any more."""

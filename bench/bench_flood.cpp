@@ -96,7 +96,7 @@ Figures chatWindow(qint64 total)
     if (!text.endsWith(QString::fromLatin1(floodBlock().right(LineChars))) || chat.Status->text() != "Disconnected")
         qFatal("the transcript does not end with the last line sent: %s (%s)",
                qPrintable(text.right(LineChars)), qPrintable(chat.Status->text()));
-    if (chat.ScreenMsg->document()->characterCount() < text.size() / 2)
+    if (chat.ScreenMsg->viewLength() < text.size() / 2)
         qFatal("the view does not show the transcript");
     const qint64 rssAfter = residentBytes();
     return {{QStringLiteral("seconds"), seconds},

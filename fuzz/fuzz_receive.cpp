@@ -1,8 +1,9 @@
 // libFuzzer harness for the receive path: bytes from a peer, cut into
 // arrivals at points the fuzzer chooses, go through the UTF-8 stream decoder
-// into the transcript the way the chat window takes them. Checks:
-//  - the arrivals joined equal the bytes decoded at once (nothing lost,
-//    nothing doubled, a split character shown whole);
+// and the line-end reader into the transcript the way the chat window takes
+// them. Checks:
+//  - the arrivals joined equal the bytes decoded at once, each CR NUL read as
+//    CR LF (nothing lost, nothing doubled, a split character shown whole);
 //  - the transcript's exact text is the greeting and CR LF before each
 //    arrival, or the newest part of that when the transcript is bounded;
 //  - the view shows exactly what TranscriptBox::viewText makes of that text.
@@ -13,8 +14,9 @@
 // transcript (bit 7); byte 1 = the bound beyond the greeting; then one byte per cut giving
 // the length of that arrival; the rest is what the peer sent.
 
-#include "transcript/transcriptbox.h"
+#include "connection/lineends.h"
 #include "connection/utf8stream.h"
+#include "transcript/transcriptbox.h"
 
 #include "system/fonts.h"
 
@@ -28,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+using platform::LineEnds;
 using platform::TranscriptBox;
 using platform::Utf8Stream;
 
@@ -89,8 +92,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     box->setText(Greeting);
     box->setMaxChars(bounded ? bound : 0);
     Utf8Stream stream;
+    LineEnds lineEnds;
     QString joined, whole = Greeting;
-    auto arrive = [&](const QString &text) {
+    auto arrive = [&](const QString &decoded) {
+        const QString text = lineEnds.read(decoded);
         if (text.isEmpty())
             return;
         joined += text;
@@ -106,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     arrive(stream.decode(sent.sliced(at)));
     arrive(stream.finish());
 
-    const QString once = decodeAtOnce(sent);
+    const QString once = decodeAtOnce(sent).replace(QString::fromUtf16(u"\r\0", 2), QStringLiteral("\r\n"));
     if (joined != once)
         fail("arrivals differ from decoding at once", once, joined);
     const QString &kept = box->Text();

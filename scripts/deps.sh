@@ -19,7 +19,7 @@ build_and_run=(
 tests=(
   clang libclang-rt-dev
   xvfb xauth x11-utils imagemagick
-  netcat-openbsd iproute2
+  netcat-openbsd iproute2 inetutils-telnet
   appstream desktop-file-utils lintian dpkg-dev file
   at-spi2-core dbus python3-gi gir1.2-atspi-2.0 openbox orca
   weston xwayland python3-xlib

@@ -3,19 +3,8 @@
 #include "transcript/transcriptbox.h"
 
 #include <QApplication>
-#include <QTextBlock>
-#include <QTextCursor>
 
 namespace platform {
-
-namespace {
-
-int clampOffset(const TranscriptBox *box, int offset)
-{
-    return std::clamp(offset, 0, box->document()->characterCount() - 1);
-}
-
-} // namespace
 
 TranscriptAccessible::TranscriptAccessible(TranscriptBox *box) : QAccessibleWidget(box, QAccessible::EditableText) {}
 
@@ -46,15 +35,14 @@ QAccessible::State TranscriptAccessible::state() const
 
 void TranscriptAccessible::selection(int selectionIndex, int *startOffset, int *endOffset) const
 {
-    const QTextCursor cursor = box()->textCursor();
-    const bool any = selectionIndex == 0 && cursor.hasSelection();
-    *startOffset = any ? cursor.selectionStart() : 0;
-    *endOffset = any ? cursor.selectionEnd() : 0;
+    const bool any = selectionIndex == 0 && box()->hasSelection();
+    *startOffset = any ? box()->selectionStart() : 0;
+    *endOffset = any ? box()->selectionEnd() : 0;
 }
 
 int TranscriptAccessible::selectionCount() const
 {
-    return box()->textCursor().hasSelection() ? 1 : 0;
+    return box()->hasSelection() ? 1 : 0;
 }
 
 void TranscriptAccessible::addSelection(int startOffset, int endOffset)
@@ -64,33 +52,24 @@ void TranscriptAccessible::addSelection(int startOffset, int endOffset)
 
 void TranscriptAccessible::removeSelection(int selectionIndex)
 {
-    if (selectionIndex != 0)
-        return;
-    QTextCursor cursor = box()->textCursor();
-    cursor.clearSelection();
-    box()->setTextCursor(cursor);
+    if (selectionIndex == 0)
+        box()->setCursorPosition(box()->cursorPosition());
 }
 
 void TranscriptAccessible::setSelection(int selectionIndex, int startOffset, int endOffset)
 {
-    if (selectionIndex != 0)
-        return;
-    QTextCursor cursor = box()->textCursor();
-    cursor.setPosition(clampOffset(box(), startOffset));
-    cursor.setPosition(clampOffset(box(), endOffset), QTextCursor::KeepAnchor);
-    box()->setTextCursor(cursor);
+    if (selectionIndex == 0)
+        box()->setSelection(startOffset, endOffset); // clamped to the text
 }
 
 int TranscriptAccessible::cursorPosition() const
 {
-    return box()->textCursor().position();
+    return box()->cursorPosition();
 }
 
 void TranscriptAccessible::setCursorPosition(int position)
 {
-    QTextCursor cursor = box()->textCursor();
-    cursor.setPosition(clampOffset(box(), position));
-    box()->setTextCursor(cursor);
+    box()->setCursorPosition(position);
 }
 
 QString TranscriptAccessible::text(int startOffset, int endOffset) const
@@ -98,27 +77,17 @@ QString TranscriptAccessible::text(int startOffset, int endOffset) const
     if (endOffset < 0 || endOffset > characterCount())
         endOffset = characterCount();
     startOffset = std::clamp(startOffset, 0, endOffset);
-    QTextCursor cursor(box()->document());
-    cursor.setPosition(startOffset);
-    cursor.setPosition(endOffset, QTextCursor::KeepAnchor);
-    QString text = box()->withExactCharacters(startOffset, cursor.selectedText());
-    for (QChar &c : text) {
-        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
-            c = u'\n';
-    }
-    return text;
+    return box()->withExactCharacters(startOffset, box()->viewSlice(startOffset, endOffset));
 }
 
 int TranscriptAccessible::characterCount() const
 {
-    return box()->document()->characterCount() - 1; // without the document's closing mark
+    return box()->viewLength();
 }
 
 QRect TranscriptAccessible::characterRect(int offset) const
 {
-    QTextCursor cursor(box()->document());
-    cursor.setPosition(clampOffset(box(), offset));
-    QRect rect = box()->cursorRect(cursor);
+    QRect rect = box()->cursorRect(std::clamp(offset, 0, characterCount()));
     rect.setWidth(std::max(1, box()->fontMetrics().horizontalAdvance(text(offset, offset + 1))));
     return QRect(box()->viewport()->mapToGlobal(rect.topLeft()), rect.size());
 }
@@ -128,7 +97,7 @@ int TranscriptAccessible::offsetAtPoint(const QPoint &point) const
     const QPoint local = box()->viewport()->mapFromGlobal(point);
     if (!box()->viewport()->rect().contains(local))
         return -1;
-    return box()->cursorForPosition(local).position();
+    return box()->positionAt(local);
 }
 
 void TranscriptAccessible::scrollToSubstring(int startIndex, int endIndex)

@@ -6,6 +6,8 @@
 #include "program/program.h"
 #include "system/fonts.h"
 
+#include <QApplication>
+
 namespace app {
 
 void prepareApplication()
@@ -13,6 +15,9 @@ void prepareApplication()
     platform::installFontSubstitutes();
     platform::installAccessibleFactory();
     platform::installBridgeMessageFilter();
+    // The program ends through End alone, once what was sent has been
+    // delivered; closing its last window only starts that.
+    QApplication::setQuitOnLastWindowClosed(false);
 }
 
 void prepareProgram(platform::Program &program)

@@ -11,8 +11,9 @@ class Program;
 namespace app {
 
 // After the QApplication exists: the installed fonts the windows' named
-// families map to, and the interfaces assistive technology reads. (The
-// search for what the fonts can show starts after a window's first paint.)
+// families map to, the interfaces assistive technology reads, and an end
+// that only the program decides. (The search for what the fonts can show
+// starts after a window's first paint.)
 void prepareApplication();
 
 // A new running copy: the user's words for every error that ends a handler.

@@ -3,6 +3,7 @@
 #include "chat/errortext.h"
 #include "info/formabout.h"
 #include "info/formhelp.h"
+#include "connection/farewell.h"
 #include "connection/winsock.h"
 #include "access/accessibility.h"
 #include "access/announcer.h"
@@ -119,6 +120,8 @@ FormChat::FormChat(Program &program) : Form(program)
     wire(mnuCE, &QAction::triggered, &FormChat::mnuCE_Click);
     wire(mnuOH, &QAction::triggered, &FormChat::mnuOH_Click);
     wire(mnuOA, &QAction::triggered, &FormChat::mnuOA_Click);
+    // Not a handler: it runs after End, when handlers no longer do.
+    connect(&program, &Program::ended, this, &FormChat::deliverAfterEnd);
 }
 
 QString FormChat::baseCaption()
@@ -172,12 +175,30 @@ void FormChat::Winsock_Undelivered(qint64 characters, qint32 lines)
 {
     // The conversation is over and the other computer never confirmed the
     // end of what was sent: say how much, once.
+    tellUndelivered(program(), characters, lines);
+}
+
+void FormChat::tellUndelivered(Program &program, qint64 characters, qint32 lines)
+{
     const QString count = characters == 1 ? tr("1 character") : tr("%1 characters").arg(QLocale().toString(characters));
     const QString prompt = lines == 1 ? tr("The last %1 of your last line may not have arrived.").arg(count)
                                       : tr("The last %1 of your last %2 lines may not have arrived.").arg(count).arg(lines);
-    program().MsgBox(prompt, MsgBoxStyle::Exclamation, tr("Not Delivered!"),
-                     tr("The connection ended before the other computer confirmed them. Ask the other person "
-                        "where your text stops, and send the rest again in a new conversation."));
+    program.MsgBox(prompt, MsgBoxStyle::Exclamation, tr("Not Delivered!"),
+                   tr("The connection ended before the other computer confirmed them. Ask the other person "
+                      "where your text stops, and send the rest again in a new conversation."));
+}
+
+void FormChat::deliverAfterEnd()
+{
+    Program &program = this->program();
+    for (Farewell *farewell : Winsock->releaseFarewells(&program)) {
+        program.keepRunningFor(farewell);
+        // Raised once the farewell is over; the program ends after the box.
+        connect(farewell, &Farewell::finished, &program, [&program](qint64 characters, qint32 lines) {
+            if (characters > 0)
+                tellUndelivered(program, characters, lines);
+        });
+    }
 }
 
 void FormChat::Command1_Click()

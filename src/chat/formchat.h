@@ -69,6 +69,11 @@ private:
     void Winsock_Close();
     void Winsock_Error(qint32 number, const QString &description);
     void Winsock_Undelivered(qint64 characters, qint32 lines);
+    // The box that says how much of what was sent may not have arrived.
+    static void tellUndelivered(platform::Program &program, qint64 characters, qint32 lines);
+    // Once the program has ended: what is still on its way to the peer goes
+    // on without the windows, and the program ends when it is over.
+    void deliverAfterEnd();
     void mnuCR_Click();
     void mnuCD_Click();
     void mnuCE_Click();

@@ -50,57 +50,47 @@ Farewell::~Farewell()
 
 void Farewell::step()
 {
-    if (done_)
+    if (stage_ == Stage::Over)
         return;
     if (knownOwed_ >= 0) {
-        report(knownOwed_);
-        end();
+        finish(knownOwed_);
         return;
     }
     const bool live = socket_ && socket_->state() == QAbstractSocket::ConnectedState;
     if (live)
         socket_->skip(socket_->bytesAvailable());
     // FIN goes after the last byte Qt still holds.
-    if (!shut_ && (!live || socket_->bytesToWrite() == 0)) {
-        finQueued_ = kernel::shutdownSending(fd_);
-        shut_ = true;
+    if (stage_ == Stage::Sending && (!live || socket_->bytesToWrite() == 0)) {
+        stage_ = kernel::shutdownSending(fd_) ? Stage::FinCounted : Stage::FinUncounted;
         if (fd_ < 0 && live)
             socket_->disconnectFromHost(); // no second descriptor: Qt closes once it has flushed
     }
     kernel::discardReceived(fd_);
     const qint64 queued = live ? socket_->bytesToWrite() : lostBytes_;
     // The FIN counts until acknowledged; it is no text.
-    const qint64 unacknowledged = std::max<qint64>(0, kernel::unacknowledged(fd_) - (finQueued_ ? 1 : 0));
+    const qint64 unacknowledged =
+        std::max<qint64>(0, kernel::unacknowledged(fd_) - (stage_ == Stage::FinCounted ? 1 : 0));
     const bool over = kernel::ended(fd_) || since_.elapsed() >= boundMs_;
-    if (over || (shut_ && unacknowledged == 0 && (queued == 0 || !live))) {
-        report(queued + unacknowledged);
-        end();
-    }
+    if (over || (stage_ != Stage::Sending && unacknowledged == 0 && (queued == 0 || !live)))
+        finish(queued + unacknowledged);
 }
 
-void Farewell::report(qint64 owed)
+void Farewell::finish(qint64 owed)
 {
-    if (reported_)
-        return;
-    reported_ = true;
     const SendLedger::Owed what = ledger_.owed(owed);
-    emit finished(what.characters, what.lines);
-}
-
-void Farewell::end()
-{
-    done_ = true;
-    timer_->stop();
+    // Over before anyone hears of it: a receiver that waits in a box meanwhile
+    // meets a farewell that does nothing more.
     handOff();
+    emit finished(what.characters, what.lines);
     deleteLater();
 }
 
 void Farewell::handOff()
 {
+    stage_ = Stage::Over;
+    timer_->stop();
     if (fd_ < 0 && !socket_)
         return;
-    done_ = true;
-    timer_->stop();
     if (socket_ && socket_->state() == QAbstractSocket::ConnectedState) {
         // As much as the system takes now, without waiting.
         while (socket_->bytesToWrite() > 0 && socket_->flush()) {

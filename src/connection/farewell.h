@@ -35,16 +35,25 @@ public:
              QObject *parent);
     ~Farewell() override;
 
+    // Where the farewell has got to.
+    enum class Stage {
+        Sending,      // Qt still holds text for the peer; no FIN yet
+        FinCounted,   // FIN queued after the last byte, and counted among the unacknowledged until the peer takes it
+        FinUncounted, // sending shut by Qt, or the connection already gone: nothing extra is counted
+        Over,         // the connection is the system's now, and finished() raised (unless the program ended first)
+    };
+
     // Begins: closes at once if nothing is owed, else waits in the background.
     void start();
+    Stage stage() const { return stage_; }
 
 signals:
+    // Raised once, after the connection has been closed: what is still owed.
     void finished(qint64 characters, qint32 lines);
 
 private:
     void step();
-    void report(qint64 owed);
-    void end();
+    void finish(qint64 owed);
     void handOff();
 
     QPointer<QTcpSocket> socket_;
@@ -53,10 +62,7 @@ private:
     qint64 lostBytes_;
     qint64 knownOwed_;
     int boundMs_;
-    bool shut_ = false;
-    bool finQueued_ = false;
-    bool reported_ = false;
-    bool done_ = false;
+    Stage stage_ = Stage::Sending;
     QElapsedTimer since_;
     QTimer *timer_;
 };

@@ -1,9 +1,10 @@
 #include "connection/winsock.h"
 
-#include "program/error.h"
+#include "connection/farewell.h"
 #include "connection/socketerrors.h"
-#include "system/socketoptions.h"
 #include "connection/typedhost.h"
+#include "program/error.h"
+#include "system/socketoptions.h"
 
 #include <QElapsedTimer>
 #include <QTcpServer>
@@ -27,7 +28,7 @@ qint32 checkedPort(qint32 port)
 } // namespace
 
 Winsock::Winsock(QObject *parent)
-    : QObject(parent), connectTimer_(new QTimer(this)), deliveryTimer_(new QTimer(this))
+    : QObject(parent), connectTimer_(new QTimer(this)), delivery_(LostPeerMs), deliveryTimer_(new QTimer(this))
 {
     connect(deliveryTimer_, &QTimer::timeout, this, &Winsock::checkDelivery);
     connectTimer_->setSingleShot(true);
@@ -51,14 +52,14 @@ void Winsock::setRemotePort(qint32 port)
 
 void Winsock::Close()
 {
-    enter(Phase::Idle);
+    enter(EndpointPhase::Idle);
 }
 
 void Winsock::throwIfBusy(Operation operation)
 {
-    if (phase_ == Phase::Failed)
-        enter(Phase::Idle); // a failed attempt leaves nothing open
-    if (phase_ != Phase::Idle)
+    if (phase_.is(EndpointPhase::Failed))
+        enter(EndpointPhase::Idle); // a failed attempt leaves nothing open
+    if (!phase_.is(EndpointPhase::Idle))
         throw Error(err::WrongProtocolOrState, operation);
 }
 
@@ -78,7 +79,7 @@ void Winsock::Listen()
     localPort_ = server->serverPort();
     server_ = server;
     connect(server, &QTcpServer::newConnection, this, &Winsock::onNewConnection);
-    enter(Phase::Listening);
+    enter(EndpointPhase::Listening);
 }
 
 void Winsock::onNewConnection()
@@ -106,10 +107,10 @@ void Winsock::Accept(qint32 requestID)
     adoptSocket(peer);
     // The peer may have sent something, or gone, before it was accepted.
     if (peer->state() != QAbstractSocket::ConnectedState) {
-        enter(Phase::PeerGone);
+        enter(EndpointPhase::PeerGone);
         return;
     }
-    enter(Phase::Talking);
+    enter(EndpointPhase::Talking);
     if (peer->bytesAvailable() > 0)
         scheduleRead();
 }
@@ -124,11 +125,11 @@ void Winsock::Connect()
         socket = new QTcpSocket(this);
         adoptSocket(socket);
         connect(socket, &QAbstractSocket::connected, this, [this] {
-            enter(Phase::Talking);
+            enter(EndpointPhase::Talking);
             emit connected();
         });
     }
-    enter(Phase::Connecting);
+    enter(EndpointPhase::Connecting);
     // A numeric address never goes to the resolver, which reads numbers its own way.
     if (socket && typed.kind == TypedHost::Address)
         socket->connectToHost(typed.address, static_cast<quint16>(remotePort_));
@@ -138,7 +139,7 @@ void Winsock::Connect()
 
 void Winsock::onConnectTimeout()
 {
-    if (phase_ != Phase::Connecting)
+    if (!phase_.is(EndpointPhase::Connecting))
         return;
     if (socket_)
         failConnect(err::TimedOut, QStringLiteral("no answer in %1 ms").arg(connectTimeoutMs_));
@@ -167,10 +168,9 @@ void Winsock::onSocketError(QAbstractSocket::SocketError error)
 {
     if (!socket_)
         return;
-    if (phase_ != Phase::Connecting) {
+    if (!phase_.is(EndpointPhase::Connecting)) {
         // Qt drops its queue when the connection goes; what it held is owed.
-        if (queuedAtEnd_ < 0)
-            queuedAtEnd_ = socket_->bytesToWrite();
+        delivery_.noteDropped(socket_->bytesToWrite());
         // The conversation is over: deliver what the peer sent, then say so once.
         onPeerGone();
         return;
@@ -180,14 +180,14 @@ void Winsock::onSocketError(QAbstractSocket::SocketError error)
 
 void Winsock::failConnect(qint32 number, const QString &reason)
 {
-    enter(Phase::Failed);
+    enter(EndpointPhase::Failed);
     emit errorOccurred(number, reason);
 }
 
 void Winsock::onPeerGone()
 {
-    if (phase_ == Phase::Connecting || phase_ == Phase::Talking)
-        enter(Phase::PeerGone);
+    if (phase_.is(EndpointPhase::Connecting) || phase_.is(EndpointPhase::Talking))
+        enter(EndpointPhase::PeerGone);
 }
 
 void Winsock::scheduleRead()
@@ -211,7 +211,7 @@ void Winsock::readChunk()
     // Nothing more to read once the connection has been given up.
     const QByteArray bytes = socket->isReadable() ? socket->read(chunkBytes_) : QByteArray();
     if (!bytes.isEmpty()) {
-        inbox_ += decoder_.decode(bytes);
+        inbox_ += lineEnds_.read(decoder_.decode(bytes));
         QElapsedTimer busy;
         busy.start();
         if (!inbox_.isEmpty())
@@ -225,17 +225,17 @@ void Winsock::readChunk()
         scheduleRead();
         return;
     }
-    if (phase_ != Phase::PeerGone)
+    if (!phase_.is(EndpointPhase::PeerGone))
         return;
     // Everything the peer sent has been delivered; a character it left
     // incomplete shows as a replacement character.
     if (decoder_.hasPending()) {
         inbox_ += decoder_.finish();
         emit dataArrival(0);
-        if (socket_ != socket || phase_ != Phase::PeerGone)
+        if (socket_ != socket || !phase_.is(EndpointPhase::PeerGone))
             return;
     }
-    enter(Phase::Finished);
+    enter(EndpointPhase::Finished);
     emit closed();
 }
 
@@ -250,22 +250,154 @@ void Winsock::fitChunk(qint64 elapsedMs, qint64 bytesRead)
 
 void Winsock::SendData(const QString &data)
 {
-    if (phase_ != Phase::Talking || socket_->state() != QAbstractSocket::ConnectedState)
+    if (!phase_.is(EndpointPhase::Talking) || socket_->state() != QAbstractSocket::ConnectedState)
         throw Error(err::WrongProtocolOrState, Operation::Send);
     QByteArray bytes = data.toUtf8();
     if (socket_->write(bytes) < 0)
         throw Error(err::WrongProtocolOrState, Operation::Send, socket_->errorString());
-    ledger_.record(std::move(bytes));
+    delivery_.record(std::move(bytes));
     // Out now, not after the window has repainted.
     socket_->flush();
     if (!deliveryTimer_->isActive())
-        deliveryTimer_->start(std::clamp(lostPeerMs_ / 8, 50, 1000));
+        deliveryTimer_->start(std::clamp(delivery_.lostPeerMs() / 8, 50, 1000));
 }
 
 void Winsock::GetData(QString &data)
 {
     data = std::move(inbox_);
     inbox_.clear();
+}
+
+void Winsock::enter(EndpointPhase::Phase next)
+{
+    phase_.enter(next);
+    switch (next) {
+    case EndpointPhase::Idle:
+        reset();
+        break;
+    case EndpointPhase::Connecting:
+        // Without a host the attempt fails at once, after Connect has returned.
+        connectTimer_->start(socket_ ? connectTimeoutMs_ : 0);
+        break;
+    case EndpointPhase::Failed:
+        connectTimer_->stop();
+        if (QTcpSocket *socket = std::exchange(socket_, nullptr))
+            dropSocket(socket);
+        break;
+    case EndpointPhase::Talking:
+        connectTimer_->stop();
+        startConversation();
+        break;
+    case EndpointPhase::PeerGone:
+        connectTimer_->stop();
+        scheduleRead(); // delivers what is left, then raises closed()
+        break;
+    case EndpointPhase::Listening:
+    case EndpointPhase::Finished:
+        break;
+    }
+}
+
+void Winsock::reset()
+{
+    connectTimer_->stop();
+    delete std::exchange(nextRead_, nullptr); // a queued read of the old conversation never runs
+    chunkBytes_ = ReadChunkBytes / 4;
+    decoder_.reset();
+    lineEnds_.reset();
+    inbox_.clear();
+    if (server_) {
+        // Stops listening; connections it queued but nobody accepted are dropped.
+        server_->close();
+        server_->deleteLater();
+        server_ = nullptr;
+    }
+    if (QTcpSocket *socket = std::exchange(socket_, nullptr)) {
+        if (conversing_)
+            endConversation(socket);
+        else
+            dropSocket(socket);
+    }
+}
+
+SocketState Winsock::State() const
+{
+    return phase_.reported(socket_ ? socket_->state() : QAbstractSocket::UnconnectedState);
+}
+
+void Winsock::dropSocket(QTcpSocket *socket)
+{
+    // An attempt still connecting, or a request nobody accepted, is given up
+    // at once, or the other side would hold a half-open connection for seconds.
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}
+
+
+// What was sent and whether it arrived: a peer that stops answering is
+// given up, and a conversation that ends hands its connection to a
+// Farewell, which delivers the rest and tells what did not arrive.
+
+void Winsock::startConversation()
+{
+    tuneConnection(socket_, delivery_.lostPeerMs());
+    conversing_ = true;
+    delivery_.begin(socket_->socketDescriptor());
+}
+
+void Winsock::endConversation(QTcpSocket *socket)
+{
+    // What was sent goes on to the peer and the connection closes with FIN;
+    // the wait for it goes on in the background.
+    socket->disconnect(this);
+    const bool live = socket->state() == QAbstractSocket::ConnectedState;
+    DeliveryWatch::Handover handover = delivery_.end(live);
+    auto *farewell = new Farewell(live ? socket : nullptr, handover.fd, std::move(handover.ledger),
+                                  handover.lostBytes, handover.knownOwed, farewellMs_, this);
+    if (!live)
+        socket->deleteLater();
+    // Told after the handler that closed the conversation has run, so the
+    // window says "Disconnected" first.
+    connect(farewell, &Farewell::finished, this, [this](qint64 characters, qint32 lines) {
+        if (characters > 0)
+            emit undelivered(characters, lines);
+    }, Qt::QueuedConnection);
+    farewell->start();
+    conversing_ = false;
+    deliveryTimer_->stop();
+}
+
+void Winsock::checkDelivery()
+{
+    if (!phase_.is(EndpointPhase::Talking) || !socket_) {
+        deliveryTimer_->stop();
+        return;
+    }
+    switch (delivery_.look(socket_->bytesToWrite())) {
+    case DeliveryWatch::Verdict::Delivered:
+        deliveryTimer_->stop();
+        break;
+    case DeliveryWatch::Verdict::Owed:
+        break;
+    case DeliveryWatch::Verdict::PeerLost:
+        // Its going is reported as a close, and what it never took as undelivered.
+        socket_->abort();
+        break;
+    }
+}
+
+QList<Farewell *> Winsock::releaseFarewells(QObject *owner)
+{
+    QList<Farewell *> released;
+    for (Farewell *farewell : findChildren<Farewell *>(Qt::FindDirectChildrenOnly)) {
+        if (farewell->stage() == Farewell::Stage::Over)
+            continue;
+        farewell->disconnect(this);
+        farewell->setParent(owner);
+        released.append(farewell);
+    }
+    return released;
 }
 
 } // namespace platform

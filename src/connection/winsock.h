@@ -11,12 +11,13 @@
 // The endpoint listens, accepts one connection, connects out, sends, receives
 // and closes. Its events come on the thread that owns it, like window events.
 
-#include "connection/sendledger.h"
+#include "connection/deliverywatch.h"
+#include "connection/endpointphase.h"
+#include "connection/lineends.h"
 #include "connection/socketstate.h"
 #include "connection/utf8stream.h"
 
 #include <QAbstractSocket>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
@@ -28,6 +29,7 @@ class QTimer;
 namespace platform {
 
 enum class Operation;
+class Farewell;
 
 class Winsock : public QObject
 {
@@ -59,6 +61,11 @@ public:
     // All text that has arrived and not been read yet.
     void GetData(QString &data);
 
+    // The ended conversations still delivering what was sent, handed to
+    // `owner`: they go on when this endpoint is gone, and no longer raise
+    // undelivered() here.
+    QList<Farewell *> releaseFarewells(QObject *owner);
+
     // How long a connection attempt may take before it is given up.
     static constexpr int ConnectTimeoutMs = 30000;
     void setConnectTimeout(int ms) { connectTimeoutMs_ = ms; }
@@ -80,7 +87,7 @@ public:
     // How long a closed conversation may take to deliver what was sent
     // before the user is told what did not arrive.
     static constexpr int FarewellMs = 10000;
-    void setLostPeerMs(int ms) { lostPeerMs_ = ms; }
+    void setLostPeerMs(int ms) { delivery_.setLostPeerMs(ms); }
     void setFarewellMs(int ms) { farewellMs_ = ms; }
 
 signals:
@@ -99,20 +106,10 @@ signals:
     void undelivered(qint64 characters, qint32 lines);
 
 private:
-    // Where the endpoint is in its life. Only enter() changes it, and it
-    // does what each step needs: State(), the guards of the operations and
-    // the once-only events all follow from it.
-    enum class Phase {
-        Idle,       // nothing open
-        Listening,  // waiting for peers
-        Connecting, // an attempt of Connect is under way
-        Failed,     // the last attempt failed and was reported
-        Talking,    // a conversation is open
-        PeerGone,   // the peer left; what it sent is still being delivered
-        Finished,   // everything was delivered and closed() raised
-    };
-    static bool canEnter(Phase from, Phase to);
-    void enter(Phase next);
+    // Only enter() moves the phase on, and it does what each step needs:
+    // State(), the guards of the operations and the once-only events all
+    // follow from the phase.
+    void enter(EndpointPhase::Phase next);
     void reset();
     void throwIfBusy(Operation operation);
 
@@ -130,7 +127,7 @@ private:
     void endConversation(QTcpSocket *socket);
     void checkDelivery();
 
-    Phase phase_ = Phase::Idle;
+    EndpointPhase phase_;
     qint32 localPort_ = 0;
     QString remoteHost_;
     qint32 remotePort_ = 0;
@@ -146,18 +143,14 @@ private:
     qint32 nextRequestID_ = 1;
 
     Utf8Stream decoder_;
+    LineEnds lineEnds_;
     QString inbox_;
     qint64 chunkBytes_ = ReadChunkBytes / 4;
 
     // The conversation's sent lines and how far the peer has taken them.
     bool conversing_ = false;
-    int kernelFd_ = -1; // a second descriptor of the connection, see kernelsocket.h
-    SendLedger ledger_;
+    DeliveryWatch delivery_;
     QTimer *deliveryTimer_;
-    QElapsedTimer owedSince_;
-    qint64 queuedAtEnd_ = -1; // what Qt still held when the connection ended
-    qint64 lostOwed_ = -1;    // what was owed when the peer was given up
-    int lostPeerMs_ = LostPeerMs;
     int farewellMs_ = FarewellMs;
 };
 

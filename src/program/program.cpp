@@ -22,6 +22,7 @@ Program::Program(QObject *parent)
 
 Program::~Program()
 {
+    finished_ = true; // work destroyed with the program ends nothing more
     for (auto &[key, form] : forms_)
         delete form.data();
 }
@@ -73,6 +74,23 @@ void Program::End()
     }
     forms_.clear();
     emit ended();
+    finishEnd();
+}
+
+void Program::keepRunningFor(QObject *work)
+{
+    lingering_.insert(work);
+    connect(work, &QObject::destroyed, this, [this, work] {
+        lingering_.remove(work);
+        finishEnd();
+    });
+}
+
+void Program::finishEnd()
+{
+    if (!ended_ || finished_ || !lingering_.isEmpty())
+        return;
+    finished_ = true;
     if (endAction_)
         endAction_();
 }

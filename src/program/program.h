@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 
 #include <functional>
 #include <map>
@@ -62,12 +63,17 @@ public:
     using ErrorWording = std::function<ErrorWords(const Error &)>;
     void setErrorWording(ErrorWording wording) { wording_ = std::move(wording); }
 
-    // Stops the program at once: every window goes away and no further
-    // handler runs. What "stop" means beyond that is the end action's choice
-    // (the real program quits its event loop; a test just records it).
+    // Stops the program: every window goes away at once and no further
+    // handler runs. Work handed to keepRunningFor() goes on without windows,
+    // and the end action runs once the last of it is gone. What "stop" means
+    // beyond that is the end action's choice (the real program quits its
+    // event loop; a test just records it).
     void End();
     bool hasEnded() const { return ended_; }
     void setEndAction(std::function<void()> action) { endAction_ = std::move(action); }
+    // Keeps the program from ending while `work` lives (text still on its
+    // way to a peer); whoever owns it bounds its life.
+    void keepRunningFor(QObject *work);
 
     // Runs one handler inside the error boundary: an Error ends the handler
     // and is shown to the user, after which the program goes on.
@@ -86,13 +92,16 @@ private:
     void adopt(std::type_index key, QWidget *form);
     void reportUnhandled(const Error &error);
     QWidget *boxOwner() const;
+    void finishEnd();
 
     std::map<std::type_index, QPointer<QWidget>> forms_;
     std::unique_ptr<MessageBoxService> boxes_;
     std::function<void()> endAction_;
     ErrorWording wording_;
     QPointer<QWidget> handlerWindow_; // the window whose handler runs now
+    QSet<QObject *> lingering_; // work that holds the end back
     bool ended_ = false;
+    bool finished_ = false; // the end action has run
 };
 
 } // namespace platform

@@ -1,13 +1,14 @@
 #include "transcript/transcriptkeys.h"
 
+#include "transcript/transcriptbox.h"
+
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QScrollBar>
 
 namespace platform {
 
-TranscriptKeys::TranscriptKeys(QLineEdit *input, QPlainTextEdit *transcript)
+TranscriptKeys::TranscriptKeys(QLineEdit *input, TranscriptBox *transcript)
     : QObject(input), input_(input), transcript_(transcript)
 {
     input->installEventFilter(this);
@@ -19,7 +20,7 @@ bool TranscriptKeys::eventFilter(QObject *, QEvent *event)
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
     const bool copy = key->matches(QKeySequence::Copy) && !input_->hasSelectedText()
-                      && transcript_->textCursor().hasSelection();
+                      && transcript_->hasSelection();
     std::optional<QAbstractSlider::SliderAction> scroll;
     const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
     if (modifiers == Qt::NoModifier && key->key() == Qt::Key_PageUp)

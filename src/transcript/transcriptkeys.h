@@ -3,9 +3,10 @@
 #include <QObject>
 
 class QLineEdit;
-class QPlainTextEdit;
 
 namespace platform {
+
+class TranscriptBox;
 
 // Lets the keys that read a transcript work from the input box that keeps
 // the focus: PageUp and PageDown scroll the transcript a page, Ctrl+Home and
@@ -16,14 +17,14 @@ class TranscriptKeys : public QObject
     Q_OBJECT
 
 public:
-    TranscriptKeys(QLineEdit *input, QPlainTextEdit *transcript);
+    TranscriptKeys(QLineEdit *input, TranscriptBox *transcript);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QLineEdit *input_;
-    QPlainTextEdit *transcript_;
+    TranscriptBox *transcript_;
 };
 
 } // namespace platform

@@ -1,15 +1,17 @@
 // What was sent is never lost without a word: a peer that stops reading
-// (its receive buffer full) is waited for, never cut off; Disconnect and a
-// peer's going deliver or tell how much did not arrive; Exit hands what it
-// can to the system and closes without a reset. The peer is a plain socket
-// that reads only when told to.
+// (its receive buffer full) is waited for, never cut off; Disconnect, Exit
+// and a peer's going deliver or tell how much did not arrive, and close
+// without a reset. The peer is a plain socket that reads only when told to.
 
+#include "connection/deliverywatch.h"
 #include "connection/farewell.h"
 #include "connection/sendledger.h"
 #include "support/peers.h"
 #include "support/stalledpeer.h"
+#include "system/kernelsocket.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QPushButton>
 #include <QtTest>
 
@@ -22,11 +24,17 @@ class TstDelivery : public QObject
 
 private slots:
     void ledgerCountsWhatIsOwed();
+    void giveUpRule_data();
+    void giveUpRule();
+    void watchHandsOverWhatWasLost();
+    void farewellStages();
     void pausedPeerIsWaitedFor();
     void disconnectDeliversEverything();
     void disconnectTellsWhatDidNotArrive();
     void peerResetTellsWhatWasOwedOnce();
-    void exitHandsOverWithoutReset();
+    void exitDeliversEverything_data();
+    void exitDeliversEverything();
+    void exitTellsWhatDidNotArrive();
 
 private:
 #ifdef Q_OS_LINUX
@@ -92,6 +100,133 @@ void TstDelivery::ledgerCountsWhatIsOwed()
     ledger.settle(13);
     QCOMPARE(ledger.bytes(), lines[1].size() + lines[2].size());
     QCOMPARE(ledger.owed(13).characters, owedFrom(lines, total - 13).first);
+}
+
+void TstDelivery::giveUpRule_data()
+{
+    // Each look: bytes owed, the clock in ms, whether the peer was silent for
+    // the whole limit, and the verdict; the limit is 1000 ms.
+    QTest::addColumn<QList<QList<int>>>("looks");
+    enum { Delivered, Owed, Lost };
+    QTest::newRow("owed and silent for the whole limit")
+        << QList<QList<int>>{{10, 0, 0, Owed}, {10, 999, 1, Owed}, {10, 1000, 1, Lost}};
+    QTest::newRow("a peer that answers is never given up")
+        << QList<QList<int>>{{10, 0, 0, Owed}, {10, 5000, 0, Owed}, {10, 60000, 0, Owed}};
+    QTest::newRow("silent, but owed for less than the limit")
+        << QList<QList<int>>{{10, 500, 1, Owed}, {10, 1499, 1, Owed}, {10, 1500, 1, Lost}};
+    QTest::newRow("a delivered moment starts the wait afresh")
+        << QList<QList<int>>{{10, 0, 0, Owed}, {0, 600, 0, Delivered}, {10, 700, 1, Owed},
+                             {10, 1600, 1, Owed}, {10, 1700, 1, Lost}};
+    QTest::newRow("nothing owed, silent or not") << QList<QList<int>>{{0, 0, 1, Delivered}, {0, 5000, 1, Delivered}};
+}
+
+void TstDelivery::giveUpRule()
+{
+    QFETCH(QList<QList<int>>, looks);
+    using Verdict = platform::DeliveryWatch::Verdict;
+    const Verdict verdicts[] = {Verdict::Delivered, Verdict::Owed, Verdict::PeerLost};
+    platform::DeliveryWatch watch(1000);
+    for (const QList<int> &look : looks) {
+        const Verdict verdict = watch.judge(look[0], 0, look[1], look[2] != 0);
+        QVERIFY2(verdict == verdicts[look[3]], qPrintable(QStringLiteral("at %1 ms").arg(look[1])));
+    }
+}
+
+void TstDelivery::watchHandsOverWhatWasLost()
+{
+    platform::DeliveryWatch watch(1000);
+    // Qt dropped the connection: the first note of what it held counts, and
+    // only if Qt no longer has the connection.
+    watch.noteDropped(7);
+    watch.noteDropped(3);
+    QCOMPARE(watch.end(false).lostBytes, 7);
+    QCOMPARE(watch.end(false).lostBytes, 0); // the next conversation starts clean
+    watch.noteDropped(7);
+    QCOMPARE(watch.end(true).lostBytes, 0);
+
+    // A peer given up: what was owed ends the farewell's wait at once.
+    watch.record("\r\nAnn: hello");
+    QVERIFY(watch.judge(12, 0, 0, true) == platform::DeliveryWatch::Verdict::Owed);
+    QVERIFY(watch.judge(12, 5, 1000, true) == platform::DeliveryWatch::Verdict::PeerLost);
+    platform::DeliveryWatch::Handover handover = watch.end(false);
+    QCOMPARE(handover.knownOwed, 12);
+    QCOMPARE(handover.lostBytes, 5);
+    QCOMPARE(handover.ledger.bytes(), 12);
+    handover = watch.end(false);
+    QCOMPARE(handover.knownOwed, -1);
+    QCOMPARE(handover.ledger.bytes(), 0);
+}
+
+void TstDelivery::farewellStages()
+{
+    using platform::Farewell;
+    using Stage = Farewell::Stage;
+    const QByteArray line = "\r\nAnn: caf\xc3\xa9"; // "Ann: café", 12 bytes
+    const auto ledger = [&] {
+        platform::SendLedger sent;
+        sent.record(line);
+        return sent;
+    };
+    QObject owner;
+    const auto over = [](Farewell *farewell, QSignalSpy &finished, qint64 characters, int lines) {
+        QCOMPARE(farewell->stage(), Stage::Over);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(finished[0][0].toLongLong(), characters);
+        QCOMPARE(finished[0][1].toInt(), lines);
+    };
+
+    // A peer given up with the last 3 bytes owed ("f", "é"): over at once.
+    auto *given = new Farewell(nullptr, -1, ledger(), 0, 3, 5000, &owner);
+    QSignalSpy givenFinished(given, &Farewell::finished);
+    given->start();
+    over(given, givenFinished, 2, 1);
+    // Qt dropped the connection holding 4 bytes ("af", "é").
+    auto *dropped = new Farewell(nullptr, -1, ledger(), 4, -1, 5000, &owner);
+    QSignalSpy droppedFinished(dropped, &Farewell::finished);
+    dropped->start();
+    over(dropped, droppedFinished, 3, 1);
+
+#ifdef Q_OS_LINUX
+    // Everything acknowledged: the FIN is no text, so it is over at once.
+    {
+        peers::StalledPeer peer;
+        auto *socket = new QTcpSocket;
+        socket->connectToHost(QHostAddress::LocalHost, peer.port);
+        QVERIFY(socket->waitForConnected(5000) && peer.accept());
+        socket->write(line);
+        const int fd = platform::kernel::duplicate(socket->socketDescriptor());
+        QTRY_COMPARE(peer.queued(), line.size());
+        QTRY_COMPARE(platform::kernel::unacknowledged(fd), 0);
+        auto *farewell = new Farewell(socket, fd, ledger(), 0, -1, 5000, &owner);
+        QSignalSpy finished(farewell, &Farewell::finished);
+        farewell->start();
+        over(farewell, finished, 0, 0);
+        bool reset = true;
+        QCOMPARE(peer.readToEnd(&reset), line);
+        QVERIFY(!reset);
+    }
+    // Qt still holds text: it is sent, then FIN, and nothing is owed.
+    {
+        peers::StalledPeer peer;
+        auto *socket = new QTcpSocket;
+        socket->connectToHost(QHostAddress::LocalHost, peer.port);
+        QVERIFY(socket->waitForConnected(5000) && peer.accept());
+        const QByteArray text = line.repeated(20000);
+        socket->write(text);
+        QVERIFY(socket->bytesToWrite() > 0);
+        QPointer<Farewell> farewell = new Farewell(socket, platform::kernel::duplicate(socket->socketDescriptor()),
+                                                   ledger(), 0, -1, 5000, &owner);
+        QSignalSpy finished(farewell, &Farewell::finished);
+        farewell->start();
+        QCOMPARE(farewell->stage(), Stage::Sending);
+        bool reset = true;
+        QCOMPARE(peer.readToEnd(&reset), text);
+        QVERIFY(!reset);
+        QTRY_COMPARE(finished.count(), 1);
+        QCOMPARE(finished[0][0].toLongLong(), 0);
+        QTRY_VERIFY(farewell.isNull());
+    }
+#endif
 }
 
 void TstDelivery::pausedPeerIsWaitedFor()
@@ -205,37 +340,76 @@ void TstDelivery::peerResetTellsWhatWasOwedOnce()
 #endif
 }
 
-void TstDelivery::exitHandsOverWithoutReset()
+void TstDelivery::exitDeliversEverything_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::newRow("Exit") << "Exit";
+    QTest::newRow("closing the chat window") << "close";
+    QTest::newRow("the setup window's Exit after Reconnect") << "setup Exit";
+}
+
+void TstDelivery::exitDeliversEverything()
 {
 #ifndef Q_OS_LINUX
     QSKIP("the stalled peer is made with Linux sockets");
 #else
+    QFETCH(QString, action);
     Conversation c;
     QVERIFY(start(c, 60000, 5000));
     send(c, 4, 128 * 1024);
-    c.peer.send(QByteArray(64 * 1024, 'x'));
-    QTcpSocket *socket = liveSocket(c.chat());
-    QVERIFY(QTest::qWaitFor([&] {
-        int unread = 0;
-        ioctl(int(socket->socketDescriptor()), SIOCINQ, &unread);
-        return unread > 0;
-    }, 1000));
-    // What the system holds when the program ends; it must all still arrive.
-    const qint64 held = unsentBytes(socket) + c.peer.queued();
-    // Exit ends the program as the real one ends: its event loop quits.
-    c.program->setEndAction([&] {
-        ++c.program.endCount;
-        QCoreApplication::exit(0);
-    });
-    QTimer::singleShot(0, c.chat().mnuCE, &QAction::trigger);
-    QCOMPARE(QCoreApplication::exec(), 0);
-    QCOMPARE(c.program.endCount, 1);
+    QPointer<FormChat> chat = &c.chat();
+    QVERIFY(unsentBytes(liveSocket(*chat)) > 0);
+    if (action == QLatin1String("Exit")) {
+        chat->mnuCE->trigger();
+    } else if (action == QLatin1String("close")) {
+        QVERIFY(chat->close());
+    } else {
+        chat->mnuCR->trigger();
+        FormSetup &setup = c.program->form<FormSetup>();
+        QVERIFY(setup.isVisible());
+        setup.mnuCE->trigger();
+    }
+    // The windows go at once; the program stays only for the text on its way.
+    QVERIFY(c.program->hasEnded());
+    for (QWidget *window : QApplication::topLevelWidgets())
+        QVERIFY2(!window->isVisible(), qPrintable(window->objectName()));
+    QCOMPARE(c.program.endCount, 0);
 
     bool reset = false;
-    const QByteArray got = c.peer.readToEnd(&reset);
+    QCOMPARE(c.peer.readToEnd(&reset), c.wire.join());
     QVERIFY(!reset);
-    QVERIFY2(got.size() >= held, qPrintable(QStringLiteral("%1 of %2").arg(got.size()).arg(held)));
-    QCOMPARE(got, c.wire.join().first(got.size()));
+    QTRY_COMPARE(c.program.endCount, 1);
+    QVERIFY(c.program.boxes.isEmpty());
+    QTRY_VERIFY(chat.isNull());
+#endif
+}
+
+void TstDelivery::exitTellsWhatDidNotArrive()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("the stalled peer is made with Linux sockets");
+#else
+    // The peer never reads: when the farewell's wait is over the user is
+    // told, as Disconnect tells, and the program ends once the box is closed.
+    Conversation c;
+    QVERIFY(start(c, 60000, 300));
+    send(c, 6, 128 * 1024);
+    qsizetype boxesAtEnd = -1;
+    c.program->setEndAction([&] {
+        boxesAtEnd = c.program.boxes.size();
+        ++c.program.endCount;
+    });
+    c.chat().mnuCE->trigger();
+    QCOMPARE(c.program.endCount, 0);
+    QTRY_COMPARE(c.program.endCount, 1);
+    QCOMPARE(boxesAtEnd, 1);
+    const auto [characters, lines] = owedFrom(c.wire, c.peer.queued());
+    QVERIFY(characters > 0 && lines > 1);
+    const auto &box = c.program.boxes.first();
+    QCOMPARE(box.title, QStringLiteral("Not Delivered!"));
+    QCOMPARE(box.style, 48);
+    QCOMPARE(box.prompt, QStringLiteral("The last %1 characters of your last %2 lines may not have arrived.")
+                             .arg(QLocale().toString(characters)).arg(lines));
 #endif
 }
 

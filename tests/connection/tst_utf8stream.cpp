@@ -1,10 +1,13 @@
 // The receive decoder: UTF-8 that arrives in pieces must read exactly as if
-// it had arrived at once, whatever the split and whatever the bytes.
+// it had arrived at once, whatever the split and whatever the bytes; and a
+// terminal's CR NUL line end reads as CR LF however it is split.
+#include "connection/lineends.h"
 #include "connection/utf8stream.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
 
+using platform::LineEnds;
 using platform::Utf8Stream;
 
 namespace {
@@ -48,6 +51,8 @@ private slots:
     void heldBytes();
     void randomBytesInRandomPieces();
     void resetForgetsHeldBytes();
+    void crNulIsALineEndWhereverSplit_data();
+    void crNulIsALineEndWhereverSplit();
 };
 
 void TstUtf8Stream::everySplitOfMixedText()
@@ -159,6 +164,43 @@ void TstUtf8Stream::resetForgetsHeldBytes()
     QVERIFY(!stream.hasPending());
     // A new connection starts clean: nothing of the old one's half character.
     QCOMPARE(stream.decode("\xAC" "ok"), QString::fromUtf8("\xAC" "ok"));
+}
+
+void TstUtf8Stream::crNulIsALineEndWhereverSplit_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("read");
+    const auto t = [](const char16_t *text, qsizetype size) { return QString::fromUtf16(text, size); };
+    QTest::newRow("telnet's Enter") << t(u"hi\r\0there\r\0", 12) << t(u"hi\r\nthere\r\n", 12);
+    QTest::newRow("a NUL of its own") << t(u"a\0b", 3) << t(u"a\0b", 3);
+    QTest::newRow("NUL first") << t(u"\0a", 2) << t(u"\0a", 2);
+    QTest::newRow("only the first NUL after CR") << t(u"\r\0\0", 3) << t(u"\r\n\0", 3);
+    QTest::newRow("after LF a NUL stays") << t(u"\n\0\r\n\0", 5) << t(u"\n\0\r\n\0", 5);
+    QTest::newRow("CR CR NUL") << t(u"\r\r\0", 3) << t(u"\r\r\n", 3);
+    QTest::newRow("CR LF untouched") << t(u"\r\nx\r", 4) << t(u"\r\nx\r", 4);
+}
+
+void TstUtf8Stream::crNulIsALineEndWhereverSplit()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, read);
+    for (qsizetype split = 0; split <= text.size(); ++split) {
+        LineEnds ends;
+        const QString first = ends.read(text.first(split));
+        QCOMPARE(first + ends.read(text.sliced(split)), read);
+        // Nothing is held back: what came is given out at once.
+        QCOMPARE(first.size(), split);
+    }
+    LineEnds oneAtATime;
+    QString joined;
+    for (QChar c : text)
+        joined += oneAtATime.read(QString(c));
+    QCOMPARE(joined, read);
+    // A new conversation does not continue the old one's CR.
+    LineEnds ends;
+    ends.read(QStringLiteral("a\r"));
+    ends.reset();
+    QCOMPARE(ends.read(QString(QChar(0))), QString(QChar(0)));
 }
 
 QTEST_APPLESS_MAIN(TstUtf8Stream)

@@ -1,8 +1,9 @@
 // The endpoint against raw Qt peers on loopback: listening, accepting,
 // connecting, the exact bytes on the wire, and how a conversation ends.
 
-#include "program/error.h"
+#include "connection/endpointphase.h"
 #include "connection/winsock.h"
+#include "program/error.h"
 #include "support/testing.h"
 
 #include <QElapsedTimer>
@@ -13,6 +14,8 @@
 
 #include <memory>
 
+using platform::EndpointPhase;
+using platform::SocketState;
 using platform::Winsock;
 
 namespace {
@@ -106,6 +109,7 @@ private slots:
     void peerGoingRaisesClosedOnceAfterItsData_data();
     void peerGoingRaisesClosedOnceAfterItsData();
     void getDataDrainsEverythingOnce();
+    void crNulReadsAsALineEndAcrossArrivals();
     void sendDataPutsExactlyTheUtf8OnTheWire_data();
     void sendDataPutsExactlyTheUtf8OnTheWire();
     void sendDataWithoutConnectionFails_data();
@@ -116,6 +120,9 @@ private slots:
     void failedConnectIsReported_data();
     void failedConnectIsReported();
     void readChunkFollowsTheReceiver();
+    void phaseTakesOnlyItsSteps();
+    void phaseReportsItsState_data();
+    void phaseReportsItsState();
 };
 
 void TstWinsock::listeningRaisesOneRequestPerPeer()
@@ -299,6 +306,19 @@ void TstWinsock::getDataDrainsEverythingOnce()
     QCOMPARE(data, QString::fromUtf8(all));
     c.endpoint->GetData(data);
     QCOMPARE(data, QString());
+}
+
+void TstWinsock::crNulReadsAsALineEndAcrossArrivals()
+{
+    // telnet's Enter, the CR at the end of one arrival and the NUL at the
+    // start of the next; a NUL anywhere else is text.
+    Conversation c;
+    OPEN_OR_RETURN(c, true);
+    c.peer->write("hi\r");
+    QTRY_COMPARE(c.received, QStringLiteral("hi\r"));
+    c.peer->write(QByteArray("\0there\r\0a\0", 10));
+    QTRY_COMPARE(c.received.size(), 13);
+    QCOMPARE(c.received, QString::fromUtf16(u"hi\r\nthere\r\na\0", 13));
 }
 
 void TstWinsock::sendDataPutsExactlyTheUtf8OnTheWire_data()
@@ -490,6 +510,74 @@ void TstWinsock::readChunkFollowsTheReceiver()
     QCOMPARE(text(sizes.sliced(3, 3)), QStringLiteral("8192 8192 8192"));
     QCOMPARE(*std::max_element(sizes.cbegin(), sizes.cend()), 262144);
     QVERIFY2(std::count(sizes.cbegin(), sizes.cend(), 262144) >= 10, qPrintable(text(sizes)));
+}
+
+namespace {
+// An endpoint's phase, reached the way an endpoint reaches it.
+EndpointPhase phaseAt(EndpointPhase::Phase target)
+{
+    EndpointPhase phase;
+    if (target == EndpointPhase::Failed)
+        phase.enter(EndpointPhase::Connecting);
+    if (target == EndpointPhase::Finished)
+        phase.enter(EndpointPhase::PeerGone);
+    if (target != EndpointPhase::Idle)
+        phase.enter(target);
+    return phase;
+}
+} // namespace
+
+void TstWinsock::phaseTakesOnlyItsSteps()
+{
+    using P = EndpointPhase;
+    // Close may come at any time. Listen and Connect start from nothing; a
+    // connection comes from an attempt or an accepted request, which may
+    // already be gone; an attempt either connects or fails; the end of a
+    // conversation is delivered, then finished.
+    const QMultiHash<P::Phase, P::Phase> allowed = {
+        {P::Idle, P::Listening}, {P::Idle, P::Connecting}, {P::Idle, P::Talking}, {P::Idle, P::PeerGone},
+        {P::Connecting, P::Talking}, {P::Connecting, P::Failed}, {P::Connecting, P::PeerGone},
+        {P::Talking, P::PeerGone}, {P::PeerGone, P::Finished},
+    };
+    const QList<P::Phase> all = {P::Idle, P::Listening, P::Connecting, P::Failed, P::Talking, P::PeerGone, P::Finished};
+    for (P::Phase from : all) {
+        for (P::Phase to : all) {
+            const bool expected = to == P::Idle || allowed.contains(from, to);
+            QVERIFY2(P::canEnter(from, to) == expected,
+                     qPrintable(QStringLiteral("%1 -> %2 should be %3").arg(from).arg(to).arg(expected ? "allowed" : "refused")));
+        }
+    }
+}
+
+void TstWinsock::phaseReportsItsState_data()
+{
+    using P = EndpointPhase;
+    using Q = QAbstractSocket;
+    QTest::addColumn<int>("phase");
+    QTest::addColumn<int>("connection");
+    QTest::addColumn<int>("state");
+    // The numbers are the ones callers keep: 0 closed, 2 listening, 4 resolving,
+    // 6 connecting, 7 connected, 8 closing, 9 error.
+    QTest::newRow("idle") << int(P::Idle) << int(Q::ConnectedState) << 0;
+    QTest::newRow("listening") << int(P::Listening) << int(Q::UnconnectedState) << 2;
+    QTest::newRow("looking up the host") << int(P::Connecting) << int(Q::HostLookupState) << 4;
+    QTest::newRow("attempt under way") << int(P::Connecting) << int(Q::ConnectingState) << 6;
+    QTest::newRow("attempt without a socket") << int(P::Connecting) << int(Q::UnconnectedState) << 0;
+    QTest::newRow("failed") << int(P::Failed) << int(Q::UnconnectedState) << 9;
+    QTest::newRow("talking") << int(P::Talking) << int(Q::ConnectedState) << 7;
+    QTest::newRow("talking, Qt closing") << int(P::Talking) << int(Q::ClosingState) << 8;
+    QTest::newRow("peer gone, its text unread") << int(P::PeerGone) << int(Q::ConnectedState) << 8;
+    QTest::newRow("finished") << int(P::Finished) << int(Q::UnconnectedState) << 8;
+}
+
+void TstWinsock::phaseReportsItsState()
+{
+    QFETCH(int, phase);
+    QFETCH(int, connection);
+    QFETCH(int, state);
+    const EndpointPhase at = phaseAt(EndpointPhase::Phase(phase));
+    QCOMPARE(int(at.current()), phase);
+    QCOMPARE(int(at.reported(QAbstractSocket::SocketState(connection))), state);
 }
 
 QTEST_GUILESS_MAIN(TstWinsock)

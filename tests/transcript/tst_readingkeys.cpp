@@ -62,11 +62,8 @@ void TstReadingKeys::transcriptKeysFromTheInputBox()
 
     // Ctrl+C copies what is selected in the transcript, lines broken by
     // "\n", unless text is selected in the input box.
-    QTextCursor selection(chat.ScreenMsg->document());
     const int from = int(chat.ScreenMsg->viewPosition(chat.ScreenMsg->Text().indexOf(QStringLiteral("line 7"))));
-    selection.setPosition(from);
-    selection.setPosition(from + 13, QTextCursor::KeepAnchor);
-    chat.ScreenMsg->setTextCursor(selection);
+    chat.ScreenMsg->setSelection(from, from + 13);
     QGuiApplication::clipboard()->setText(QStringLiteral("before"));
     QTest::keySequence(chat.MyMsg, QKeySequence::Copy);
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("line 7\nline 8"));
@@ -80,9 +77,7 @@ void TstReadingKeys::transcriptKeysFromTheInputBox()
     chat.MyMsg->deselect();
     TranscriptBox *box = chat.ScreenMsg;
     const auto lineY = [box](const QString &line) {
-        QTextCursor at(box->document());
-        at.setPosition(int(box->viewPosition(box->Text().indexOf(line))));
-        return box->cursorRect(at).center().y();
+        return box->cursorRect(int(box->viewPosition(box->Text().indexOf(line)))).center().y();
     };
     QTest::keyClick(chat.MyMsg, Qt::Key_Home, Qt::ControlModifier);
     QTest::mouseClick(box->viewport(), Qt::LeftButton, {}, QPoint(1, lineY(QStringLiteral("line 1\r"))));

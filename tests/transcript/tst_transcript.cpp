@@ -6,13 +6,10 @@
 #include "app/startup.h"
 #include "support/testing.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QAccessible>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QScrollBar>
-#include <QTextBlock>
-#include <QTextLayout>
 #include <QtTest>
 
 using platform::TranscriptBox;
@@ -23,18 +20,8 @@ namespace {
 QStringList shownLines(TranscriptBox &box)
 {
     QStringList lines;
-    QAbstractTextDocumentLayout *layout = box.document()->documentLayout();
-    for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next()) {
-        layout->blockBoundingRect(block); // lays the block out
-        const QTextLayout *lineLayout = block.layout();
-        for (int i = 0; i < lineLayout->lineCount(); ++i) {
-            const QTextLine line = lineLayout->lineAt(i);
-            QString text = block.text().mid(line.textStart(), line.textLength());
-            if (text.endsWith(QChar::LineSeparator))
-                text.chop(1);
-            lines << text;
-        }
-    }
+    for (const TranscriptBox::WrappedLine &line : box.wrappedLines())
+        lines << line.text;
     return lines;
 }
 
@@ -156,7 +143,7 @@ void TstTranscript::endStaysInView()
             piece += QStringLiteral("\r\nAnn: line %1 %2").arg(a).arg(i);
         box.appendText(piece);
         box.setSelStart(box.Text().size());
-        QCOMPARE(box.textCursor().position(), box.document()->characterCount() - 1);
+        QCOMPARE(box.cursorPosition(), box.viewLength());
         // The last line is on screen, whole.
         QVERIFY2(box.viewport()->rect().contains(box.cursorRect()),
                  qPrintable(QStringLiteral("the end is at y %1, the view is %2 high").arg(box.cursorRect().y()).arg(box.viewport()->height())));
@@ -188,7 +175,7 @@ void TstTranscript::caretAtTextPosition()
     TranscriptBox box;
     box.appendText(text);
     box.setSelStart(position);
-    QCOMPARE(box.textCursor().position(), viewPosition);
+    QCOMPARE(box.cursorPosition(), viewPosition);
 }
 
 void TstTranscript::setTextStartsAfresh()
@@ -198,9 +185,9 @@ void TstTranscript::setTextStartsAfresh()
     box.setText(QStringLiteral("\nnew\r\n"));
     QCOMPARE(box.Text(), QStringLiteral("\nnew\r\n"));
     // The old CR does not pair with the new LF.
-    QCOMPARE(box.document()->toPlainText(), QStringLiteral("\nnew\n"));
+    QCOMPARE(box.viewPlainText(), QStringLiteral("\nnew\n"));
     box.setSelStart(box.Text().size());
-    QCOMPARE(box.textCursor().position(), 5);
+    QCOMPARE(box.cursorPosition(), 5);
 }
 
 void TstTranscript::viewFollowsTextThroughCutsAndTrims_data()
@@ -247,14 +234,13 @@ void TstTranscript::viewFollowsTextThroughCutsAndTrims()
         QVERIFY(all.endsWith(box.Text()));
         QCOMPARE(box.shownText(), QString(box.Text()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n'));
         box.setSelStart(box.Text().size());
-        QCOMPARE(box.textCursor().position(), box.document()->characterCount() - 1);
+        QCOMPARE(box.cursorPosition(), box.viewLength());
     }
     if (maxChars == 0)
         QCOMPARE(box.Text(), all);
-    // The view cuts a run every 8192 characters, so no block is laid out in
+    // The view cuts a run every 8192 characters, so no line is laid out in
     // one huge piece.
-    for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next())
-        QVERIFY2(block.length() <= 8192 + 2, qPrintable(QString::number(block.length())));
+    QVERIFY2(box.longestLine() <= 8192 + 1, qPrintable(QString::number(box.longestLine())));
 }
 
 namespace {
@@ -340,7 +326,7 @@ void TstTranscript::arrivalsShowOncePerFrame()
     QCOMPARE(shown.at(1).at(0).toString(), QStringLiteral("\r\nBob: two\r\nBob: three"));
     QCOMPARE(box.shownText(), QStringLiteral("Welcome To Chat!\n\nBob: one\nBob: two\nBob: three"));
     box.setSelStart(box.Text().size());
-    QCOMPARE(box.textCursor().position(), box.document()->characterCount() - 1);
+    QCOMPARE(box.cursorPosition(), box.viewLength());
     // A frame with no arrival ends the run: the next line is drawn at once.
     QVERIFY(frame->isActive());
     QVERIFY(frameEnds());
@@ -370,11 +356,8 @@ void TstTranscript::trimKeepsTheSelectionsKeptPart()
     for (int i = 0; i < 6; ++i)
         lines += QStringLiteral("line %1 ab\n").arg(i);
     box.appendText(lines);
-    QTextCursor selection(box.document());
-    selection.setPosition(37); // the end of line 3 and line 4
-    selection.setPosition(49, QTextCursor::KeepAnchor);
-    box.setTextCursor(selection);
-    QCOMPARE(box.textCursor().selectedText(), QStringLiteral("ab\u2028line 4 ab"));
+    box.setSelection(37, 49); // the end of line 3 and line 4
+    QCOMPARE(box.selectedText(), QStringLiteral("ab\nline 4 ab"));
     // Arrivals, held for the frame, then past the bound: trimmed to whole
     // lines, five eighths of the bound or fewer.
     box.appendArrival(QStringLiteral("line 6 ab\n"));
@@ -387,7 +370,7 @@ void TstTranscript::trimKeepsTheSelectionsKeptPart()
     frame->stop();
     QVERIFY(QMetaObject::invokeMethod(frame, "timeout"));
     QCOMPARE(box.shownText(), box.Text());
-    QCOMPARE(box.textCursor().selectedText(), QStringLiteral("line 4 ab"));
+    QCOMPARE(box.selectedText(), QStringLiteral("line 4 ab"));
     box.copy();
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("line 4 ab"));
 }
@@ -416,10 +399,8 @@ void TstTranscript::longLinesWrapAtTheViewsWidth()
         QVERIFY2(line.endsWith(u' '), qPrintable(line));
     QCOMPARE(runLines.join(QString()), run);
     const int room = box.viewport()->width();
-    for (QTextBlock block = box.document()->begin(); block.isValid(); block = block.next()) {
-        for (int i = 0; i < block.layout()->lineCount(); ++i)
-            QVERIFY(block.layout()->lineAt(i).naturalTextWidth() <= room);
-    }
+    for (const TranscriptBox::WrappedLine &line : box.wrappedLines())
+        QVERIFY(line.width <= room);
 }
 
 void TstTranscript::accessibleTextAndCaret()

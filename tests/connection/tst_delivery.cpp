@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QPushButton>
+#include <QElapsedTimer>
 #include <QtTest>
 
 using namespace peers;
@@ -320,13 +321,19 @@ void TstDelivery::peerResetTellsWhatWasOwedOnce()
     Conversation c;
     QVERIFY(start(c, 60000, 5000));
     send(c, 4, 128 * 1024);
-    // Wait until the peer's buffer is full and the rest waits in the sender.
+    // Wait until the peer's buffer is full and the rest waits in the sender:
+    // the same count for a while, not just twice in a row (a busy machine
+    // can pause the sender between two looks).
     int acknowledged = -1;
+    QElapsedTimer unchanged;
     QVERIFY(QTest::qWaitFor([&] {
         const int now = c.peer.queued();
-        const bool still = now == acknowledged && now > 0;
-        acknowledged = now;
-        return still;
+        if (now != acknowledged || now == 0) {
+            acknowledged = now;
+            unchanged.start();
+            return false;
+        }
+        return unchanged.elapsed() >= 300;
     }, 5000));
     c.peer.reset();
     QTRY_COMPARE(c.chat().Status->text(), QStringLiteral("Disconnected"));

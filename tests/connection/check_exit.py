@@ -61,6 +61,7 @@ class Check(Client):
         self.program = program
         self.extra = []
         super().__init__(program)
+        self.first_process = self.app_process
         # A window manager, which closes a window as a user's click on Close does.
         self.session._start_window_manager()
 
@@ -152,7 +153,10 @@ class Check(Client):
         except subprocess.TimeoutExpired:
             fail(f"{what}: the process still runs {within} s later")
         if code != 0:
-            fail(f"{what}: the process ended with status {code}")
+            told = ""
+            if process is self.first_process:  # the copy whose stderr is kept
+                told = "\n".join(self.session.warnings()[-40:])
+            fail(f"{what}: the process ended with status {code}; its stderr:\n{told}")
         if alive(process.pid):
             fail(f"{what}: process {process.pid} is still in the task list")
         return time.monotonic() - started

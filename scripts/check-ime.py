@@ -74,6 +74,16 @@ def start_ime(im, env, home):
     return proc
 
 
+def ibus_focus(env):
+    """The input context IBus holds as focused, as IBus itself reports it."""
+    address = subprocess.run(["ibus", "address"], env=env, capture_output=True, text=True).stdout.strip()
+    reply = subprocess.run(["gdbus", "call", "--address", address, "--dest", "org.freedesktop.IBus",
+                            "--object-path", "/org/freedesktop/IBus", "--method",
+                            "org.freedesktop.DBus.Properties.Get", "org.freedesktop.IBus", "CurrentInputContext"],
+                           env=env, capture_output=True, text=True)
+    return reply.stdout.strip() if reply.returncode == 0 else None
+
+
 def hangul_on(im, env):
     if im == "ibus":
         subprocess.run(["ibus", "engine", "hangul"], env=env, check=True, timeout=WAIT)
@@ -89,8 +99,8 @@ def hangul_on(im, env):
     check(True, f"{im}: the Hangul engine is on in the message box")
 
 
-def box_image(chat, rect=BOX):
-    x, y = in_client(chat, rect[0], rect[1], CHAT_HEIGHT)
+def box_image(window, rect=BOX, client_height=CHAT_HEIGHT):
+    x, y = in_client(window, rect[0], rect[1], client_height)
     image = root.get_image(int(x), int(y), rect[2], rect[3], X.ZPixmap, 0xFFFFFFFF)
     return image.data, rect[2]
 
@@ -198,8 +208,20 @@ def run(program, im, env, home, procs):
     setup_height = 264  # 3960 twips
     # Clicks first, then keys only: keys go through the input method, which
     # hands them on later than a click arrives.
+    # Of two clicks sent at once, the first was at times lost (Client stayed
+    # unchosen): the next click waits until the side shows as chosen, as a
+    # person's would.
+    sides = (10, 16, 90, 56)  # the Server and Client buttons, as drawn
+    unchosen = box_image(setup, sides, setup_height)[0]
     click(*in_client(setup, 52, 56, setup_height))  # Client
+    until("Client to show as chosen",
+          lambda: changed_columns(box_image(setup, sides, setup_height)[0], unchosen, sides[2]) > 0)
+    focused_before = ibus_focus(env) if im == "ibus" else None
     click(*in_client(setup, 248, 100, setup_height))  # the address field
+    if im == "ibus":
+        # IBus drops keys sent to the program before it has told IBus which
+        # of its input contexts has the focus.
+        until("IBus told of the program's focus", lambda: ibus_focus(env) not in (None, focused_before))
     if im == "fcitx":
         # fcitx5 makes a window's input context when it first has the focus,
         # and drops a key sent before it is there.

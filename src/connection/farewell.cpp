@@ -46,6 +46,10 @@ void Farewell::start()
 Farewell::~Farewell()
 {
     handOff();
+    // Whoever waits for this farewell may end the program when it is
+    // destroyed, and Qt 6.8 says the program is quitting right then: that
+    // must no longer reach a farewell that is half gone.
+    disconnect(qApp, nullptr, this, nullptr);
 }
 
 void Farewell::step()

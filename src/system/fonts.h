@@ -40,4 +40,7 @@ void startFontCoverage();
 // where fontconfig is not available.
 bool canDraw(char32_t c);
 
+// Whether canDraw answers at once: the search has ended (or never began).
+bool fontCoverageReady();
+
 } // namespace platform

@@ -20,33 +20,29 @@ namespace platform {
 //
 // GUI thread only; one for each family, kept for the process (fallbacksFor).
 class FontFallbacks {
-public:
-  explicit FontFallbacks(const QString &family);
-  ~FontFallbacks();
-  FontFallbacks(const FontFallbacks &) = delete;
-  FontFallbacks &operator=(const FontFallbacks &) = delete;
+  public:
+    explicit FontFallbacks(const QString &family);
+    ~FontFallbacks();
+    FontFallbacks(const FontFallbacks &) = delete;
+    FontFallbacks &operator=(const FontFallbacks &) = delete;
 
-  // A stretch of text that Qt would draw with another family than the
-  // font's own: positions in UTF-16 units.
-  struct Run {
-    int start;
-    int length;
-    QString family;
-  };
+    // A stretch of text that Qt would draw with another family than the
+    // font's own: positions in UTF-16 units.
+    struct Run {
+        int start;
+        int length;
+        QString family;
+    };
 
-  // The stretches of `text` to draw with another family, in order; none
-  // where fontconfig is not available. Qt chooses by the script of each
-  // run of text (common characters, such as digits and emoji, take the
-  // script around them), and so does this.
-  QList<Run> runs(QStringView text);
+    // The stretches of `text` to draw with another family, in order; none
+    // where fontconfig is not available. Qt chooses by the script of each
+    // run of text (common characters, such as digits and emoji, take the
+    // script around them), and so does this.
+    QList<Run> runs(QStringView text);
 
-  // The family for one character in a run of `script`; empty where the
-  // font's own face has it or no installed font does.
-  QString familyFor(char32_t c, QChar::Script script);
-
-private:
-  struct Data;
-  std::unique_ptr<Data> d;
+  private:
+    struct Data;
+    std::unique_ptr<Data> d;
 };
 
 // The process's FontFallbacks for a family.

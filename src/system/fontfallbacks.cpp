@@ -264,11 +264,6 @@ FontFallbacks::FontFallbacks(const QString &family) : d(std::make_unique<Data>()
     d->family = family.toUtf8();
 }
 
-QString FontFallbacks::familyFor(char32_t c, QChar::Script script) {
-    const int name = d->choose(c, script);
-    return name < 0 ? QString() : d->names[name];
-}
-
 QList<FontFallbacks::Run> FontFallbacks::runs(QStringView text) {
     QList<Run> found;
     // Plain text asks nothing where the font's own face has all of it.
@@ -337,10 +332,6 @@ QList<FontFallbacks::Run> FontFallbacks::runs(QStringView text) {
 struct FontFallbacks::Data {};
 
 FontFallbacks::FontFallbacks(const QString &) : d(std::make_unique<Data>()) {}
-
-QString FontFallbacks::familyFor(char32_t, QChar::Script) {
-    return {};
-}
 
 QList<FontFallbacks::Run> FontFallbacks::runs(QStringView) {
     return {};

@@ -106,8 +106,15 @@ shoot() {  # folder, then the environment to run in
   env QT_QPA_PLATFORM=xcb "$@" timeout 60 xvfb-run -a -s "-screen 0 1280x1024x24 -dpi 96 -nolisten tcp" bash -c '
     openbox --sm-disable >/dev/null 2>&1 &
     wm=$!
-    until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do sleep 0.05; done
+    for _ in $(seq 200); do
+      xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+      kill -0 $wm 2>/dev/null || { echo "check-desktop: openbox ended before managing the screen" >&2; exit 1; }
+      sleep 0.05
+    done
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" \
+      || { echo "check-desktop: openbox did not manage the screen within 10 s" >&2; kill $wm; exit 1; }
     "$1" "$2" >/dev/null; status=$?
+    [ "$status" -eq 0 ] || echo "check-desktop: the screenshot tool ended with status $status" >&2
     kill $wm 2>/dev/null
     exit $status' shoot "$shooter" "$folder" || { echo "check-desktop: pictures under $folder failed" >&2; exit 1; }
 }

@@ -108,24 +108,37 @@ class Check(Client):
     def exit(self, chat):
         self.press(self.find(chat, self.Atspi.Role.MENU_ITEM, "Exit"))
 
-    def close_window(self, title):
-        """Asks the window manager to close a window, as a task bar's Close does.
+    def _managed_windows(self, screen):
+        """This process's windows on the window manager's list, as (window, title).
         Only this process's windows count: a copy that has just ended may still
-        be on the window manager's list under the same title."""
-        from Xlib import X, display, protocol
-        screen = display.Display(self.session.env["DISPLAY"])
+        be on the list under the same title."""
+        from Xlib import X
         root = screen.screen().root
         pid_atom = screen.intern_atom("_NET_WM_PID")
         clients = root.get_full_property(screen.intern_atom("_NET_CLIENT_LIST"), X.AnyPropertyType)
-        closed = 0
+        found = []
         for window_id in clients.value if clients else []:
             window = screen.create_resource_object("window", window_id)
             try:
                 pid = window.get_full_property(pid_atom, X.AnyPropertyType)
-                if window.get_wm_name() != title or not pid or pid.value[0] != self.app_process.pid:
+                if not pid or pid.value[0] != self.app_process.pid:
                     continue
+                if window.get_attributes().map_state != X.IsViewable:
+                    continue
+                found.append((window, window.get_wm_name()))
             except Exception:
                 continue  # gone meanwhile
+        return found
+
+    def close_window(self, title):
+        """Asks the window manager to close a window, as a task bar's Close does."""
+        from Xlib import X, display, protocol
+        screen = display.Display(self.session.env["DISPLAY"])
+        root = screen.screen().root
+        closed = 0
+        for window, name in self._managed_windows(screen):
+            if name != title:
+                continue
             event = protocol.event.ClientMessage(window=window, client_type=screen.intern_atom("_NET_CLOSE_WINDOW"),
                                                  data=(32, [X.CurrentTime, 2, 0, 0, 0]))
             root.send_event(event, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
@@ -136,15 +149,14 @@ class Check(Client):
             fail(f"the window manager knows {closed} windows {title!r} of process {self.app_process.pid}")
 
     def windowless(self):
-        """Whether the program shows no window any more."""
-        app = self.application()
-        if app is None:
-            return True
-        for i in range(app.get_child_count()):
-            child = app.get_child_at_index(i)
-            if child is not None and child.get_state_set().contains(self.Atspi.StateType.SHOWING):
-                return False
-        return True
+        """Whether the program shows no window any more, as the X server sees
+        it: the screen reader's view of a window's state can lag behind."""
+        from Xlib import display
+        screen = display.Display(self.session.env["DISPLAY"])
+        try:
+            return not self._managed_windows(screen)
+        finally:
+            screen.close()
 
     def ends_cleanly(self, process, within, what):
         started = time.monotonic()
@@ -162,7 +174,7 @@ class Check(Client):
         return time.monotonic() - started
 
     def stays_windowless(self, process, what):
-        self.wait_for(f"{what}: every window gone", self.windowless, timeout=2)
+        self.wait_for(f"{what}: every window gone", self.windowless, timeout=3)
         if process.poll() is not None:
             fail(f"{what}: the process ended while text was still on its way")
 

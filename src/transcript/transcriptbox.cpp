@@ -20,6 +20,7 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTextBoundaryFinder>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <utility>
@@ -400,21 +401,41 @@ QTextLayout *TranscriptBox::layout(qsizetype line) const
     QElapsedTimer loading;
     int loads = 0;
     for (const platform::FontFallbacks::Run &run : platform::fallbacksFor(font().family()).runs(shown)) {
-        if (!loadedFamilies_.contains(run.family)) {
+        // Qt loads a family once for each script it draws with it.
+        QVarLengthArray<QString, 4> fresh;
+        int scripts = 0;
+        for (int i = run.start; i < run.start + run.length; ++i) {
+            const bool pair = shown[i].isHighSurrogate() && i + 1 < run.start + run.length && shown[i + 1].isLowSurrogate();
+            const QChar::Script script = QChar::script(pair ? QChar::surrogateToUcs4(shown[i], shown[i + 1])
+                                                            : char32_t(shown[i].unicode()));
+            i += pair ? 1 : 0;
+            // Common and inherited characters take their neighbours' script;
+            // a run of nothing else counts as the common one.
+            if (script <= QChar::Script_Common && (i + 1 < run.start + run.length || scripts > 0))
+                continue;
+            ++scripts;
+            QString key = run.family;
+            key += QChar(ushort(script <= QChar::Script_Latin ? QChar::Script_Common : script));
+            if (!loadedFamilies_.contains(key) && !fresh.contains(key))
+                fresh.append(std::move(key));
+        }
+        if (!fresh.isEmpty()) {
             if (!loadFrame_.isValid() || loadFrame_.elapsed() >= FrameMs) {
                 loadFrame_.start();
                 loadMs_ = 0;
             }
             const bool first = loadMs_ == 0 && loads == 0; // a frame loads one at least
-            if (!first && loadMs_ + (loads + 1) * FamilyLoadMs > FrameLoadMs) {
+            if (!first && loadMs_ + (loads + fresh.size()) * FamilyLoadMs > FrameLoadMs) {
                 for (int i = run.start; i < run.start + run.length; ++i)
                     shown[i] = shown[i].isLowSurrogate() ? QChar(0x2060) : QChar(transcriptview::Undrawable);
                 laid.waiting = true;
                 continue;
             }
-            if (loads++ == 0)
+            if (loads == 0)
                 loading.start();
-            loadedFamilies_.insert(run.family);
+            loads += int(fresh.size());
+            for (QString &key : fresh)
+                loadedFamilies_.insert(std::move(key));
         }
         QTextCharFormat format;
         format.setFontFamilies(QStringList{run.family});
@@ -440,8 +461,14 @@ QTextLayout *TranscriptBox::layout(qsizetype line) const
     }
     layout->endLayout();
     laid.height = layout->boundingRect().bottom();
-    if (loads > 0) // an estimate until measured: the families load as the layout shapes
+    if (loads > 0) {
+        // An estimate until measured: the families load as the layout shapes.
+        // The budget is renewed a frame after the last load ended, not a frame
+        // after the first began: a load longer than a frame would otherwise
+        // renew it at once, and the same pass would go on loading.
         loadMs_ += std::max<qreal>(loading.nsecsElapsed() / 1e6, loads * FamilyLoadMs);
+        loadFrame_.start();
+    }
     return layout;
 }
 

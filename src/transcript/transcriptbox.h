@@ -192,9 +192,10 @@ private:
     };
     mutable std::unordered_map<qint64, Laid> layouts_; // by line counted from the first ever
     QTextOption option_;
-    // Families loaded for this font, and the time loading more took this
-    // frame: a family loads in milliseconds, so a frame loads only a few and
-    // the lines waiting for others follow a frame later (refont_).
+    // Families loaded for this font, and the time loading more took since
+    // the last load ended less than a frame ago: a family loads in
+    // milliseconds, so a frame loads only a few and the lines waiting for
+    // others follow a frame later (refont_).
     mutable QSet<QString> loadedFamilies_;
     mutable QElapsedTimer loadFrame_;
     mutable qreal loadMs_ = 0;

@@ -5,6 +5,7 @@
 #include "access/accessiblefactory.h"
 #include "app/startup.h"
 #include "support/testing.h"
+#include "system/fontfallbacks.h"
 
 #include <QAccessible>
 #include <QClipboard>
@@ -49,6 +50,7 @@ private slots:
     void longLinesWrapAtTheViewsWidth();
     void accessibleTextAndCaret();
     void whatNoFontShowsIsASquareButCopiesAndReadsAsItself();
+    void aFrameLoadsFewFamiliesAndTheRestFollow();
 };
 
 void TstTranscript::keepsExactTextAndShowsIt_data()
@@ -445,4 +447,38 @@ void TstTranscript::accessibleTextAndCaret()
 }
 
 QTEST_MAIN(TstTranscript)
+void TstTranscript::aFrameLoadsFewFamiliesAndTheRestFollow()
+{
+    app::prepareApplication();
+    TranscriptBox box;
+    box.resize(600, 400);
+    // A line for each script, each drawn with a family of its own.
+    const QList<QString> samples{QString::fromUtf16(u"\u0915\u093F"), QString::fromUtf16(u"\u0E01"),
+                                 QString::fromUtf16(u"\u0B95"), QString::fromUtf16(u"\u1200"),
+                                 QString::fromUtf16(u"\u1780"), QString::fromUtf16(u"\u0A95"),
+                                 QString::fromUtf16(u"\u0995"), QString::fromUtf16(u"\u0C95")};
+    QSet<QString> families;
+    for (const QString &sample : samples) {
+        const auto runs = platform::fallbacksFor(box.font().family()).runs(sample);
+        if (runs.size() == 1)
+            families.insert(runs.front().family);
+    }
+    if (families.size() < samples.size())
+        QSKIP("the fonts have no family of its own for each sample script");
+    box.appendText(QStringLiteral("Welcome To Chat!\r\nx") + QStringList(samples).join(QStringLiteral("\r\nx")));
+    const QString square = QString::fromUtf16(u"\u25A1");
+
+    // One pass lays out every line: the frame loads a family or two, the
+    // other lines wait with squares where their characters go.
+    int waiting = 0;
+    for (const QString &line : shownLines(box))
+        waiting += line.contains(square) ? 1 : 0;
+    QVERIFY2(waiting >= samples.size() - 2, qPrintable(QString::number(waiting)));
+    QCOMPARE(box.Text().count(square), 0);
+
+    // Frames later every line is drawn with its own characters.
+    QTRY_VERIFY_WITH_TIMEOUT(shownLines(box).join(QString()).count(square) == 0, 5000);
+    QCOMPARE(shownLines(box).mid(1), QStringList(samples).replaceInStrings(QRegularExpression("^"), "x"));
+}
+
 #include "tst_transcript.moc"

@@ -405,7 +405,8 @@ QTextLayout *TranscriptBox::layout(qsizetype line) const
         QVarLengthArray<QString, 4> fresh;
         int scripts = 0;
         for (int i = run.start; i < run.start + run.length; ++i) {
-            const bool pair = shown[i].isHighSurrogate() && i + 1 < run.start + run.length && shown[i + 1].isLowSurrogate();
+            const bool pair =
+                shown[i].isHighSurrogate() && i + 1 < run.start + run.length && shown[i + 1].isLowSurrogate();
             const QChar::Script script = QChar::script(pair ? QChar::surrogateToUcs4(shown[i], shown[i + 1])
                                                             : char32_t(shown[i].unicode()));
             i += pair ? 1 : 0;
